@@ -1,0 +1,3 @@
+#pragma once
+#include "comlink/qv_com_posix.h"
+using LinksBase = QvComPosix;

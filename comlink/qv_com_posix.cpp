@@ -1,0 +1,2 @@
+#include "comlink/qv_com_posix.h"
+QvComPosix::QvComPosix(int, int, int) {}

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what the project needs, then builds and runs every test suite in both
+# build trees: the default one and the AddressSanitizer/UBSan one.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+werror=OFF
+[ "${CI:-}" = "true" ] && werror=ON
+jobs=$(nproc)
+
+for preset in default asan; do
+  echo "== $preset: configure"
+  cmake --preset "$preset" -DUPDATER_WERROR="$werror" >/dev/null
+  echo "== $preset: build"
+  cmake --build --preset "$preset" -j "$jobs"
+  echo "== $preset: test"
+  ctest --preset "$preset" -j "$jobs"
+done
