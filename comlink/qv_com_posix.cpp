@@ -1,2 +1,683 @@
 #include "comlink/qv_com_posix.h"
-QvComPosix::QvComPosix(int, int, int) {}
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+#include <utility>
+
+#if defined(__linux__)
+#include <linux/serial.h>
+#endif
+
+#include "comlink/port_devices.h"
+
+struct QvComPosix::DeviceState {
+    termios saved{};  // the device's settings when opened, restored at close
+};
+
+namespace {
+
+// Settings applied at open: 115200 baud, 8N1, no flow control.
+constexpr std::uint32_t kOpenBaudRate = 115200;
+constexpr std::uint8_t kOpenByteSize = 8;
+constexpr std::uint16_t kOpenXoffLimit = 128;
+constexpr char kXonChar = 0x11;
+constexpr char kXoffChar = 0x13;
+constexpr int kXonLimitDivisor = 4;  // XON limit is a quarter of the receive queue
+
+// Queue sizes are 16-bit values.
+constexpr int kMaxQueueSize = 0xFFFF;
+
+// Longest wait of Idle, and of QueueStatus for room in a full transmit queue.
+constexpr int kIdleWaitMs = 1;
+constexpr int kFullQueueWaitMs = 1;
+
+// Line-error bits gathered in lineErrors_.
+constexpr std::uint32_t kErrRxOverflow = 0x01;
+constexpr std::uint32_t kErrOverrun = 0x02;
+constexpr std::uint32_t kErrParity = 0x04;
+constexpr std::uint32_t kErrFraming = 0x08;
+constexpr std::uint32_t kErrBreak = 0x10;
+
+// Modem-line bits of ModemLine's mask and of modemStatus_.
+constexpr std::uint8_t kMaskDtr = 0x01;
+constexpr std::uint8_t kMaskRts = 0x02;
+constexpr std::uint8_t kModemCts = 0x10;
+constexpr std::uint8_t kModemDsr = 0x20;
+constexpr std::uint8_t kModemRi = 0x40;
+constexpr std::uint8_t kModemCd = 0x80;
+
+// Settings-record codes.
+constexpr std::uint8_t kStopBitsOne = 0;
+constexpr std::uint8_t kStopBitsOneAndHalf = 1;
+constexpr std::uint8_t kStopBitsTwo = 2;
+constexpr std::uint8_t kControlDisable = 0;
+constexpr std::uint8_t kControlEnable = 1;
+constexpr std::uint8_t kControlHandshake = 2;
+constexpr int kMinDataBits = 4;
+constexpr int kMaxDataBits = 8;
+constexpr int kFiveDataBits = 5;
+
+// Parity letters, searched in order; the position is the record's value.
+constexpr std::array<char, 5> kParityLetters = {'N', 'O', 'E', 'M', 'S'};
+constexpr std::uint8_t kParityNone = 0;
+constexpr std::uint8_t kParityOdd = 1;
+constexpr std::uint8_t kParityEven = 2;
+constexpr std::uint8_t kParityMark = 3;
+constexpr std::uint8_t kParitySpace = 4;
+
+// The queue-status detail that Dump asks for.
+constexpr int kDumpStatusDetail = 7;
+
+struct RateEntry {
+    std::uint32_t rate;
+    speed_t speed;
+};
+
+constexpr RateEntry kRates[] = {
+    {50, B50},       {75, B75},         {110, B110},       {134, B134},
+    {150, B150},     {200, B200},       {300, B300},       {600, B600},
+    {1200, B1200},   {1800, B1800},     {2400, B2400},     {4800, B4800},
+    {9600, B9600},   {19200, B19200},   {38400, B38400},   {57600, B57600},
+    {115200, B115200}, {230400, B230400},
+#ifdef B460800
+    {460800, B460800},
+#endif
+#ifdef B500000
+    {500000, B500000},
+#endif
+#ifdef B576000
+    {576000, B576000},
+#endif
+#ifdef B921600
+    {921600, B921600},
+#endif
+#ifdef B1000000
+    {1000000, B1000000},
+#endif
+#ifdef B1152000
+    {1152000, B1152000},
+#endif
+#ifdef B1500000
+    {1500000, B1500000},
+#endif
+#ifdef B2000000
+    {2000000, B2000000},
+#endif
+};
+
+bool SpeedForRate(std::uint32_t rate, speed_t& speed) {
+    for (const RateEntry& entry : kRates) {
+        if (entry.rate == rate) {
+            speed = entry.speed;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool SizeFlagForDataBits(int dataBits, tcflag_t& flag) {
+    switch (dataBits) {
+    case 5: flag = CS5; return true;
+    case 6: flag = CS6; return true;
+    case 7: flag = CS7; return true;
+    case 8: flag = CS8; return true;
+    default: return false;  // 4 data bits: no terminal device offers them
+    }
+}
+
+bool ParityFlags(std::uint8_t parity, tcflag_t& flags) {
+    switch (parity) {
+    case kParityNone: flags = 0; return true;
+    case kParityOdd: flags = PARENB | PARODD; return true;
+    case kParityEven: flags = PARENB; return true;
+#ifdef CMSPAR
+    case kParityMark: flags = PARENB | PARODD | CMSPAR; return true;
+    case kParitySpace: flags = PARENB | CMSPAR; return true;
+#endif
+    default: return false;
+    }
+}
+
+// The line-format bits the device must keep for a setting to count as taken.
+#ifdef CMSPAR
+constexpr tcflag_t kCheckedControlFlags = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
+#else
+constexpr tcflag_t kCheckedControlFlags = CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS;
+#endif
+
+// Builds the terminal settings for `settings` over `base`: raw mode, the
+// receiver on, modem control lines ignored, reads that never wait. False,
+// with errno EINVAL, for a setting that termios cannot express.
+bool BuildTermios(const QvPosixSettings& settings, termios& t) {
+    speed_t speed = 0;
+    tcflag_t sizeFlag = 0;
+    tcflag_t parityFlags = 0;
+    // A terminal has no DSR handshake and no DTR handshake.
+    const bool unsupportedHandshake =
+        settings.fOutxDsrFlow != 0 || settings.fDtrControl == kControlHandshake;
+    if (!SpeedForRate(settings.baudRate, speed) || !SizeFlagForDataBits(settings.byteSize, sizeFlag) ||
+        !ParityFlags(settings.parity, parityFlags) || unsupportedHandshake) {
+        errno = EINVAL;
+        return false;
+    }
+    t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
+                                        IXON | IXOFF | IXANY | INPCK | IGNPAR);
+    if (settings.fParity != 0) t.c_iflag |= INPCK;
+    if (settings.fOutX != 0) t.c_iflag |= IXON;
+    if (settings.fInX != 0) t.c_iflag |= IXOFF;
+    t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
+    t.c_cflag &= ~kCheckedControlFlags;
+    t.c_cflag |= CLOCAL | CREAD | sizeFlag | parityFlags;
+    if (settings.stopBits != kStopBitsOne) t.c_cflag |= CSTOPB;  // one and a half with 5 bits
+    if (settings.fOutxCtsFlow != 0 || settings.fRtsControl == kControlHandshake) {
+        t.c_cflag |= CRTSCTS;  // one flag holds both directions of the RTS/CTS handshake
+    }
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    t.c_cc[VSTART] = static_cast<cc_t>(settings.xonChar);
+    t.c_cc[VSTOP] = static_cast<cc_t>(settings.xoffChar);
+    cfsetispeed(&t, speed);
+    cfsetospeed(&t, speed);
+    return true;
+}
+
+// Repeats a system call interrupted by a signal.
+template <typename Call>
+auto RetryOnInterrupt(Call call) {
+    for (;;) {
+        const auto result = call();
+        if (result >= 0 || errno != EINTR) return result;
+    }
+}
+
+// Waits up to `waitMs` for `events` on `fd`; the events that came.
+short PollFor(int fd, short events, int waitMs) {
+    pollfd entry{fd, events, 0};
+    const int ready = ::poll(&entry, 1, waitMs);
+    return ready > 0 ? entry.revents : 0;
+}
+
+std::int32_t ClampQueueSize(int size) { return std::clamp(size, 0, kMaxQueueSize); }
+
+std::string Format(const char* format, auto... values) {
+    const int length = std::snprintf(nullptr, 0, format, values...);
+    if (length <= 0) return {};
+    std::string text(static_cast<std::size_t>(length), '\0');
+    std::snprintf(text.data(), text.size() + 1, format, values...);
+    return text;
+}
+
+// A character of the record as the dump shows it: signed 8 bits widened.
+unsigned DumpChar(char c) { return static_cast<unsigned>(static_cast<int>(static_cast<signed char>(c))); }
+
+}  // namespace
+
+QvComPosix::QvComPosix(int index, int rxQueueSize, int txQueueSize)
+    : device_(new (std::nothrow) DeviceState) {
+    if (!device_) {
+        lastError = LINK_ERR_NO_MEMORY;
+        return;
+    }
+    lastError = LINK_OK;
+    rxQueueSize_ = ClampQueueSize(rxQueueSize);
+    txQueueSize_ = ClampQueueSize(txQueueSize);
+    portIndex = index;
+    Open(index);
+    Signal(LINE_DTR, 1);
+    Signal(LINE_RTS, 1);
+}
+
+QvComPosix::~QvComPosix() {
+    if (fd_ >= 0 && HoldsPortIndex()) CloseDevice();
+}
+
+int QvComPosix::Open(int) {
+    ClearDeviceOpenFailure();
+    const int indexCheck = CheckPortIndex();
+    if (indexCheck != LINK_OK) {
+        lastError = indexCheck;
+        return indexCheck;
+    }
+    const int opened = OpenDevice();
+    if (opened != LINK_OK) return opened;
+    TakePortIndex();
+
+    settings_.baudRate = kOpenBaudRate;
+    settings_.byteSize = kOpenByteSize;
+    settings_.parity = kParityNone;
+    settings_.stopBits = kStopBitsOne;
+    settings_.fBinary = 1;
+    settings_.fParity = (device_->saved.c_iflag & INPCK) != 0 ? 1 : 0;  // as the device had it
+    settings_.fOutxCtsFlow = 0;
+    settings_.fOutxDsrFlow = 0;
+    settings_.fDtrControl = kControlEnable;
+    settings_.fRtsControl = kControlDisable;
+    settings_.fOutX = 0;
+    settings_.fInX = 0;
+    settings_.fNull = 0;
+    settings_.fAbortOnError = 0;
+    settings_.xonChar = kXonChar;
+    settings_.xoffChar = kXoffChar;
+    settings_.eofChar = 0;
+    settings_.evtChar = 0;
+    settings_.xonLim = static_cast<std::uint16_t>(rxQueueSize_ / kXonLimitDivisor);
+    settings_.xoffLim = kOpenXoffLimit;
+
+    const int applied = ApplySettings();
+    if (applied != LINK_OK) {
+        const int error = errno;
+        RecordDeviceOpenFailure({portIndex, PortDevicePath(portIndex),
+                                 DeviceOpenFailure::Step::kSettings, error});
+    }
+    return applied;
+}
+
+int QvComPosix::OpenDevice() {
+    if (fd_ >= 0) return LINK_OK;  // already open
+    const std::string path = PortDevicePath(portIndex);
+    const auto fail = [&](DeviceOpenFailure::Step step, int systemError) {
+        RecordDeviceOpenFailure({portIndex, path, step, systemError});
+        lastError = MapSystemError(systemError);
+        return lastError;
+    };
+
+    const int fd = RetryOnInterrupt(
+        [&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
+    if (fd < 0) return fail(DeviceOpenFailure::Step::kOpen, errno);
+
+    // Exclusive: a lock that holds against every opener, root included, and
+    // the terminal's own exclusive mode against later opens by others.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return fail(DeviceOpenFailure::Step::kLock, error);
+    }
+    if (::tcgetattr(fd, &device_->saved) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return fail(DeviceOpenFailure::Step::kSettings, error);
+    }
+    ::ioctl(fd, TIOCEXCL);  // best effort: not every device offers it
+
+    fd_ = fd;
+    errorCounts_ = {};
+    GatherLineErrors();  // start counting from the device's present counters
+    lineErrors_ = 0;
+    return LINK_OK;
+}
+
+int QvComPosix::CloseDevice() {
+    if (fd_ < 0) return LINK_OK;
+    Flush(0, 0);
+    Flush(1, 0);
+    SetModemLine(TIOCM_DTR, false);
+    SetModemLine(TIOCM_RTS, false);
+    ::tcsetattr(fd_, TCSANOW, &device_->saved);
+    ::ioctl(fd_, TIOCNXCL);
+    ::flock(fd_, LOCK_UN);
+    const int closed = ::close(fd_);
+    fd_ = -1;
+    if (closed != 0 && errno != EINTR) {  // after EINTR the descriptor is released anyway
+        lastError = LINK_ERR_CLOSE;
+        return LINK_ERR_CLOSE;
+    }
+    return LINK_OK;
+}
+
+int QvComPosix::ApplySettings() {
+    if (fd_ < 0) {
+        lastError = MapSystemError(EBADF);
+        return lastError;
+    }
+    termios wanted = device_->saved;
+    termios taken{};
+    if (!BuildTermios(settings_, wanted) || ::tcsetattr(fd_, TCSANOW, &wanted) != 0 ||
+        ::tcgetattr(fd_, &taken) != 0) {
+        lastError = MapSystemError(errno);
+        return lastError;
+    }
+    // tcsetattr succeeds when any part was taken: a device that dropped the
+    // rate or the line format refused the settings.
+    const bool refused = cfgetospeed(&taken) != cfgetospeed(&wanted) ||
+                         cfgetispeed(&taken) != cfgetispeed(&wanted) ||
+                         (taken.c_cflag & kCheckedControlFlags) != (wanted.c_cflag & kCheckedControlFlags);
+    if (refused) {
+        errno = EINVAL;
+        lastError = MapSystemError(errno);
+        return lastError;
+    }
+    return LINK_OK;
+}
+
+int QvComPosix::MapSystemError(int) { return LINK_ERR_GENERAL; }
+
+int QvComPosix::Idle() {
+    if (fd_ < 0) {
+        ::poll(nullptr, 0, kIdleWaitMs);
+        return 0;
+    }
+    const short wanted = static_cast<short>(POLLIN | (writeWaiting_ ? POLLOUT : 0));
+    const short events = PollFor(fd_, wanted, kIdleWaitMs);
+    // A hung-up device is always "ready": wait anyway rather than spin.
+    if ((events & (POLLHUP | POLLERR | POLLNVAL)) != 0) ::poll(nullptr, 0, kIdleWaitMs);
+    return 0;
+}
+
+void QvComPosix::GatherLineErrors() {
+#if defined(__linux__) && defined(TIOCGICOUNT)
+    if (fd_ < 0) return;
+    serial_icounter_struct counts{};
+    if (::ioctl(fd_, TIOCGICOUNT, &counts) != 0) return;  // ptys and some adapters keep no counters
+    const auto grew = [](std::uint32_t& seen, int now) {
+        const auto current = static_cast<std::uint32_t>(now);
+        const bool changed = current != seen;
+        seen = current;
+        return changed;
+    };
+    if (grew(errorCounts_.bufferOverrun, counts.buf_overrun)) lineErrors_ |= kErrRxOverflow;
+    if (grew(errorCounts_.overrun, counts.overrun)) lineErrors_ |= kErrOverrun;
+    if (grew(errorCounts_.parity, counts.parity)) lineErrors_ |= kErrParity;
+    if (grew(errorCounts_.frame, counts.frame)) lineErrors_ |= kErrFraming;
+    if (grew(errorCounts_.breaks, counts.brk)) lineErrors_ |= kErrBreak;
+#endif
+}
+
+std::uint8_t QvComPosix::ReadModemStatus(bool* ok) const {
+    int lines = 0;
+    const bool read = fd_ >= 0 && ::ioctl(fd_, TIOCMGET, &lines) == 0;  // fails on a pty
+    if (ok != nullptr) *ok = read;
+    if (!read) return 0;
+    std::uint8_t status = 0;
+    if ((lines & TIOCM_CTS) != 0) status |= kModemCts;
+    if ((lines & TIOCM_DSR) != 0) status |= kModemDsr;
+    if ((lines & TIOCM_RI) != 0) status |= kModemRi;
+    if ((lines & TIOCM_CD) != 0) status |= kModemCd;
+    return status;
+}
+
+void QvComPosix::SetModemLine(int lineBit, bool raise) const {
+    if (fd_ < 0) return;
+    // A pty has no modem lines (ENOTTY): nothing to change there.
+    ::ioctl(fd_, raise ? TIOCMBIS : TIOCMBIC, &lineBit);
+}
+
+int QvComPosix::PollStatus() {
+    GatherLineErrors();
+    bool ok = false;
+    modemStatus_ = ReadModemStatus(&ok);
+    return ok ? 1 : 0;
+}
+
+std::int32_t QvComPosix::ReceiveCount() const {
+    int count = 0;
+    if (fd_ < 0 || ::ioctl(fd_, FIONREAD, &count) != 0) return 0;
+    return std::max(count, 0);
+}
+
+std::int32_t QvComPosix::TransmitCount(int waitMs) {
+    if (fd_ < 0) return txQueueSize_;
+    // The kernel's output count says nothing on a pty and little on an
+    // adapter with a small buffer; a device that cannot take a byte now
+    // counts as a full queue.
+    if ((PollFor(fd_, POLLOUT, 0) & POLLOUT) == 0 &&
+        (waitMs <= 0 || (PollFor(fd_, POLLOUT, waitMs) & POLLOUT) == 0)) {
+        return txQueueSize_;
+    }
+    int count = 0;
+    if (::ioctl(fd_, TIOCOUTQ, &count) != 0) return 0;
+    return std::clamp(count, 0, txQueueSize_);
+}
+
+int QvComPosix::QueueStatus(QvQueueStatus& status, int) {
+    GatherLineErrors();
+    status.rxTag = 1;
+    status.rxCount = ReceiveCount();
+    status.rxSize = rxQueueSize_;
+    status.txTag = 1;
+    status.txCount = TransmitCount(kFullQueueWaitMs);
+    status.txSize = txQueueSize_;
+    status.holdFlags = 0;  // a terminal does not report XOFF or CTS holds
+    return 0;
+}
+
+int QvComPosix::SetBufferSizes(int rxSize, int xoffLimit, int txSize) {
+    Flush(0, 0);
+    Flush(1, 0);
+    if (rxSize > 0) rxQueueSize_ = ClampQueueSize(rxSize);
+    if (txSize > 0) txQueueSize_ = ClampQueueSize(txSize);
+    settings_.xonLim = static_cast<std::uint16_t>(rxQueueSize_ / kXonLimitDivisor);
+    if (xoffLimit > 0) settings_.xoffLim = static_cast<std::uint16_t>(ClampQueueSize(xoffLimit));
+    // The kernel's queues have fixed sizes: the sizes only bound what this
+    // port reports and accepts.
+    Flush(0, 0);
+    Flush(1, 0);
+    return ApplySettings();
+}
+
+int QvComPosix::SetHandshake(int rxMode, int txMode) {
+    settings_.fInX = 0;
+    settings_.fOutX = 0;
+    if (settings_.fRtsControl == kControlHandshake) settings_.fRtsControl = kControlEnable;
+    if (settings_.fDtrControl == kControlHandshake) settings_.fDtrControl = kControlEnable;
+    settings_.fOutxCtsFlow = 0;
+    settings_.fOutxDsrFlow = 0;
+
+    switch (rxMode) {
+    case HANDSHAKE_NONE: break;
+    case HANDSHAKE_XONXOFF: settings_.fInX = 1; break;
+    case HANDSHAKE_DTR: settings_.fDtrControl = kControlHandshake; break;
+    case HANDSHAKE_RTS: settings_.fRtsControl = kControlHandshake; break;
+    case HANDSHAKE_DSR: lastError = LINK_ERR_NOT_SUPPORTED; return lastError;
+    default: lastError = LINK_ERR_RX_HANDSHAKE; return lastError;
+    }
+    switch (txMode) {
+    case HANDSHAKE_NONE: break;
+    case HANDSHAKE_XONXOFF: settings_.fOutX = 1; break;
+    case HANDSHAKE_CTS: settings_.fOutxCtsFlow = 1; break;
+    case HANDSHAKE_DSR: settings_.fOutxDsrFlow = 1; break;
+    case HANDSHAKE_CD: lastError = LINK_ERR_NOT_SUPPORTED; return lastError;
+    default: lastError = LINK_ERR_TX_HANDSHAKE; return lastError;
+    }
+    const int applied = ApplySettings();
+    if (applied != LINK_OK) return applied;
+    rxHandshakeMode_ = rxMode;
+    txHandshakeMode_ = txMode;
+    return LINK_OK;
+}
+
+int QvComPosix::GetHandshake(int& rxMode, int& txMode) {
+    rxMode = rxHandshakeMode_;
+    txMode = txHandshakeMode_;
+    return 0;
+}
+
+int QvComPosix::Break(int state) {
+    if (state < 0) return breakState_;
+    const bool start = state == 1;
+    if (fd_ < 0 || ::ioctl(fd_, start ? TIOCSBRK : TIOCCBRK) != 0) {
+        lastError = LINK_ERR_BREAK;
+        return lastError;
+    }
+    breakState_ = start ? 1 : 0;
+    return breakState_;
+}
+
+int QvComPosix::ModemLine(std::uint8_t mask) {
+    if (mask == kMaskDtr) return dtrState_;
+    if (mask == kMaskRts) return rtsState_;
+    return (ReadModemStatus() & mask) != 0 ? 1 : 0;
+}
+
+int QvComPosix::Signal(int lineId, int value) {
+    if (lineId == LINE_BREAK) return Break(value);
+    if ((lineId == LINE_DTR || lineId == LINE_RTS) && value != -1) {
+        const bool raise = value != 0;
+        const std::int32_t state = raise ? 1 : 0;
+        const std::uint8_t control = raise ? kControlEnable : kControlDisable;
+        if (lineId == LINE_DTR) {
+            dtrState_ = state;
+            settings_.fDtrControl = control;
+            SetModemLine(TIOCM_DTR, raise);
+        } else {
+            rtsState_ = state;
+            settings_.fRtsControl = control;
+            SetModemLine(TIOCM_RTS, raise);
+        }
+    }
+    const auto seen = [this](std::uint32_t bit) { return (lineErrors_ & bit) != 0 ? 1 : 0; };
+    switch (lineId) {
+    case LINE_DTR: return ModemLine(kMaskDtr);
+    case LINE_RTS: return ModemLine(kMaskRts);
+    case LINE_CTS: return ModemLine(kModemCts);
+    case LINE_DSR: return ModemLine(kModemDsr);
+    case LINE_RI: return ModemLine(kModemRi);
+    case LINE_CD: return ModemLine(kModemCd);
+    case LINE_UNUSED_17:
+    case LINE_UNUSED_18:
+    case LINE_UNUSED_19:
+    case LINE_UNUSED_20: return 0;
+    case LINE_OVERRUN: return seen(kErrOverrun);
+    case LINE_PARITY_ERROR: return seen(kErrParity);
+    case LINE_FRAMING_ERROR: return seen(kErrFraming);
+    case LINE_BREAK_RECEIVED: return seen(kErrBreak);
+    case LINE_RX_OVERFLOW: return seen(kErrRxOverflow);
+    default: return 2;
+    }
+}
+
+int QvComPosix::SetFormat(std::int32_t baud, char parity, int dataBits, int stopBits) {
+    const auto letter = std::find(kParityLetters.begin(), kParityLetters.end(), parity);
+    if (letter == kParityLetters.end()) {
+        lastError = LINK_ERR_PARITY;
+        return lastError;
+    }
+    settings_.parity = static_cast<std::uint8_t>(letter - kParityLetters.begin());
+    settings_.baudRate = static_cast<std::uint32_t>(baud);  // the device judges the rate
+    if (dataBits < kMinDataBits || dataBits > kMaxDataBits) {
+        lastError = LINK_ERR_DATA_BITS;
+        return lastError;
+    }
+    settings_.byteSize = static_cast<std::uint8_t>(dataBits);
+    if (stopBits != 1 && stopBits != 2) {
+        lastError = LINK_ERR_STOP_BITS;
+        return lastError;
+    }
+    settings_.stopBits = stopBits == 1 ? kStopBitsOne : kStopBitsTwo;
+    if (dataBits == kFiveDataBits) settings_.stopBits = kStopBitsOneAndHalf;
+    return ApplySettings();
+}
+
+void QvComPosix::GetFormat(std::int32_t& baud, char& parity, int& dataBits, int& stopBits) {
+    baud = static_cast<std::int32_t>(settings_.baudRate);
+    dataBits = settings_.byteSize;
+    stopBits = settings_.stopBits == kStopBitsTwo ? 2 : 1;
+    parity = settings_.parity < kParityLetters.size() ? kParityLetters[settings_.parity] : '?';
+}
+
+void QvComPosix::ReadLineStatus(QvLineRecord& record) {
+    PollStatus();
+    for (const int lineId : kLineRecordOrder) record.SetField(lineId, Signal(lineId, -1));
+    lineErrors_ = 0;
+    modemStatus_ = 0;
+}
+
+int QvComPosix::WriteByte(std::uint8_t byte) {
+    return Write(&byte, 1) == 1 ? LINK_OK : lastError;
+}
+
+int QvComPosix::WriteString(const char* text) {
+    if (text == nullptr) return 0;
+    return Write(text, static_cast<int>(std::strlen(text)));
+}
+
+int QvComPosix::Write(const void* buffer, int length) {
+    if (length <= 0) return 0;
+    int written = 0;
+    const std::int32_t room = txQueueSize_ - TransmitCount(0);
+    const int wanted = std::min(length, std::max(room, 0));
+    if (buffer != nullptr && wanted > 0 && fd_ >= 0) {
+        const ssize_t result = RetryOnInterrupt(
+            [&] { return ::write(fd_, buffer, static_cast<std::size_t>(wanted)); });
+        if (result > 0) written = static_cast<int>(result);
+    }
+    writeWaiting_ = written < length;
+    if (writeWaiting_) lastError = LINK_ERR_WRITE_SHORT;
+    return written;
+}
+
+int QvComPosix::TransmitImmediate(std::uint8_t byte) {
+    // A terminal has no send-ahead: the byte goes straight to the device,
+    // behind what the kernel already holds.
+    if (fd_ < 0) return LINK_ERR_GENERAL;
+    const ssize_t result = RetryOnInterrupt([&] { return ::write(fd_, &byte, 1); });
+    return result == 1 ? LINK_OK : LINK_ERR_GENERAL;
+}
+
+int QvComPosix::ReadByte() {
+    std::uint8_t byte = 0;
+    return Read(&byte, 1) == 1 ? byte : LINK_ERR_NO_DATA;
+}
+
+int QvComPosix::Read(void* buffer, int length) {
+    if (buffer == nullptr || length <= 0 || fd_ < 0) return 0;
+    const ssize_t result =
+        RetryOnInterrupt([&] { return ::read(fd_, buffer, static_cast<std::size_t>(length)); });
+    if (result > 0) return static_cast<int>(result);
+    if (result < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+        lastError = MapSystemError(errno);  // the device failed or went away
+    }
+    return 0;
+}
+
+int QvComPosix::Flush(int direction, int limit) {
+    if (direction != 0) {
+        if (fd_ >= 0) ::tcflush(fd_, TCOFLUSH);
+        writeWaiting_ = false;
+        return LINK_OK;
+    }
+    if (limit <= 0) {
+        if (fd_ >= 0) ::tcflush(fd_, TCIFLUSH);
+        return LINK_OK;
+    }
+    for (int dropped = 0; dropped < limit; ++dropped) {
+        if (ReadByte() == LINK_ERR_NO_DATA) return LINK_OK;
+    }
+    lastError = LINK_ERR_GENERAL;  // the data kept coming
+    return lastError;
+}
+
+void QvComPosix::Dump(const QvDumpSink& sink) {
+    const QvPosixSettings& s = settings_;
+    sink(Format("Port type: POSIX  BaudRate: %-6u  ByteSize: %1d  Parity: %1d",
+                static_cast<unsigned>(s.baudRate), s.byteSize, s.parity).c_str());
+    sink(Format("StopBits: %1d  fBinary: %1d  fRtsControl: %1d", s.stopBits, s.fBinary, s.fRtsControl)
+             .c_str());
+    sink(Format("Parity: %1d  OutCtsFlow: %1d  OutDsrFlow: %1d  DtrControl: %1d  OutX: %1d  InX: %1d",
+                s.fParity, s.fOutxCtsFlow, s.fOutxDsrFlow, s.fDtrControl, s.fOutX, s.fInX)
+             .c_str());
+    sink(Format("Null: %1d  XonChar: %02x  XoffChar: %02x", s.fNull, DumpChar(s.xonChar),
+                DumpChar(s.xoffChar))
+             .c_str());
+    sink(Format("XonLim: %-5u XoffLim: %-5u EofChr: %02x  EvtChr: %02x", static_cast<unsigned>(s.xonLim),
+                static_cast<unsigned>(s.xoffLim), DumpChar(s.eofChar), DumpChar(s.evtChar))
+             .c_str());
+    QvQueueStatus status;
+    QueueStatus(status, kDumpStatusDetail);
+    sink(Format("RX sz/ct: %5d/%-5d  TX sz/ct: %5d/%-5d  BLOCK SENT:%d  BLOCK RECEIVED:%d", status.rxSize,
+                status.rxCount, status.txSize, status.txCount, (status.holdFlags & kHoldXoffSent) != 0 ? 1 : 0,
+                (status.holdFlags & kHoldTxHeld) != 0 ? 1 : 0)
+             .c_str());
+}

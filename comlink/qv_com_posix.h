@@ -1,7 +1,149 @@
 #pragma once
-// Placeholder until the POSIX port type lands.
+// QvComPosix: the serial port type over a POSIX terminal device (termios).
+// Same operations and observable behaviour as the Win32 port type: the object
+// opens its device in the constructor (outcome in LastError()), reads take
+// only what has arrived, writes queue only what fits, nothing blocks the
+// caller on the line, and destruction restores the settings it found.
+//
+// The device for a port index comes from PortDevicePath (port_devices.h); the
+// system's cause of a failed open is kept in LastDeviceOpenFailure.
+
+#include <cstdint>
+#include <memory>
+
 #include "comlink/qv_com_link.h"
+
+// The port's settings record, kept in memory, edited field by field and
+// sent to the device as a whole after each change. Field meanings follow the
+// Win32 device settings record so that both port types report the same
+// values (GetFormat, Dump).
+struct QvPosixSettings {
+    std::uint32_t baudRate = 0;
+    std::uint8_t byteSize = 0;   // data bits
+    std::uint8_t parity = 0;     // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    std::uint8_t stopBits = 0;   // 0 one, 1 one and a half, 2 two
+    std::uint8_t fBinary = 0;
+    std::uint8_t fParity = 0;        // input parity checking
+    std::uint8_t fOutxCtsFlow = 0;   // transmit held by CTS
+    std::uint8_t fOutxDsrFlow = 0;   // transmit held by DSR
+    std::uint8_t fDtrControl = 0;    // 0 disable, 1 enable, 2 handshake
+    std::uint8_t fRtsControl = 0;    // 0 disable, 1 enable, 2 handshake
+    std::uint8_t fOutX = 0;          // transmit XON/XOFF
+    std::uint8_t fInX = 0;           // receive XON/XOFF
+    std::uint8_t fNull = 0;
+    std::uint8_t fAbortOnError = 0;
+    std::uint16_t xonLim = 0;
+    std::uint16_t xoffLim = 0;
+    char xonChar = 0;
+    char xoffChar = 0;
+    char eofChar = 0;
+    char evtChar = 0;
+};
+
 class QvComPosix : public QvComLink {
 public:
+    // Opens the device of `portIndex` with queues of the given sizes (each
+    // kept to 16 bits), then raises DTR and RTS. LastError() is 0 when the
+    // device is open and set up, else the code of the failure.
     QvComPosix(int portIndex, int rxQueueSize, int txQueueSize);
+    // Closes the device when this object opened it (CloseDevice).
+    ~QvComPosix() override;
+
+    // Waits at most about 1 ms for received data (or, after a short write,
+    // for room to write); returns 0 at once when ready. Always 0.
+    int Idle() override;
+    // Gathers line errors and the modem lines. 1 when the modem lines could
+    // be read, else 0.
+    int PollStatus() override;
+    // Opens and sets up the device of portIndex (the argument is not used).
+    // 0 or the code, which is also left in lastError.
+    int Open(int portIndex) override;
+    // Opens the device exclusively and saves its settings. 0 or -801.
+    int OpenDevice() override;
+    // Flushes both queues, drops DTR and RTS, restores the saved settings,
+    // releases the device. 0 or -829.
+    int CloseDevice() override;
+    // Fills `status`. A full transmit queue waits up to about 1 ms for room
+    // before it is reported, so that a caller polling the count does not spin
+    // a core. Always 0.
+    int QueueStatus(QvQueueStatus& status, int detail) override;
+    // 0 keeps a value. Flushes both queues. 0 or -801.
+    int SetBufferSizes(int rxSize, int xoffLimit, int txSize) override;
+    // 0, -803, -830, -832, or -801 when the device refuses the mode.
+    int SetHandshake(int rxMode, int txMode) override;
+    int GetHandshake(int& rxMode, int& txMode) override;
+    // Negative reads; 1 starts, other values end a break. The state or -827.
+    int Break(int state) override;
+    // 0 or 1, 2 for an id without meaning, or the result of Break.
+    int Signal(int lineId, int value) override;
+    // 0, -840, -842, -841, or -801 when the device refuses the format. A
+    // refused format stays in the settings record.
+    int SetFormat(std::int32_t baud, char parity, int dataBits, int stopBits) override;
+    // From the settings record, not from the device.
+    void GetFormat(std::int32_t& baud, char& parity, int& dataBits, int& stopBits) override;
+    void ReadLineStatus(QvLineRecord& record) override;
+    int WriteByte(std::uint8_t byte) override;
+    int WriteString(const char* text) override;
+    // Writes what fits in the transmit queue without waiting; fewer bytes
+    // than asked records -805. Returns the count written.
+    int Write(const void* buffer, int length) override;
+    // Writes one byte at once, behind what the device already holds. 0 or
+    // -801 (not left in lastError).
+    int TransmitImmediate(std::uint8_t byte) override;
+    int ReadByte() override;
+    // Takes what has arrived, at most `length` bytes; 0 when nothing has.
+    // A failure of the device leaves -801 in lastError and returns 0.
+    int Read(void* buffer, int length) override;
+    // Direction != 0 discards the transmit queue, direction 0 with limit 0
+    // the receive queue: 0. Direction 0 with a limit drops received bytes one
+    // by one: 0 when the queue ran empty, -801 when `limit` were dropped first.
+    int Flush(int direction, int limit) override;
+    // Six lines: settings record and queue status.
+    void Dump(const QvDumpSink& sink) override;
+
+    // Device file descriptor + 1 while open, else 0.
+    std::intptr_t NativeHandle() const override { return fd_ >= 0 ? fd_ + 1 : 0; }
+
+    // Mask 1: DTR as last set; 2: RTS as last set; otherwise 1 when a modem
+    // line of the mask (0x10 CTS, 0x20 DSR, 0x40 RI, 0x80 CD) is on, else 0.
+    int ModemLine(std::uint8_t mask);
+    // The library code for a system error number: -801.
+    static int MapSystemError(int systemError);
+
+    const QvPosixSettings& Settings() const { return settings_; }
+
+private:
+    struct DeviceState;           // saved terminal settings, defined in the .cpp
+    struct LineErrorCounts {      // the device's error counters last seen
+        std::uint32_t overrun = 0;
+        std::uint32_t bufferOverrun = 0;
+        std::uint32_t parity = 0;
+        std::uint32_t frame = 0;
+        std::uint32_t breaks = 0;
+    };
+
+    // Sends the whole settings record to the device. 0, or -801 in lastError.
+    int ApplySettings();
+    void GatherLineErrors();
+    std::uint8_t ReadModemStatus(bool* ok = nullptr) const;
+    void SetModemLine(int lineBit, bool raise) const;
+    // Bytes accepted and not yet sent; txQueueSize_ while the device cannot
+    // take a byte after waiting up to `waitMs`.
+    std::int32_t TransmitCount(int waitMs);
+    std::int32_t ReceiveCount() const;
+
+    std::unique_ptr<DeviceState> device_;
+    QvPosixSettings settings_;
+    int fd_ = -1;
+    std::int32_t rxHandshakeMode_ = 0;
+    std::int32_t txHandshakeMode_ = 0;
+    std::int32_t rtsState_ = 1;
+    std::int32_t dtrState_ = 1;
+    std::uint16_t breakState_ = 0;
+    std::uint32_t lineErrors_ = 0;    // 0x01 rx overflow, 0x02 overrun, 0x04 parity, 0x08 framing, 0x10 break
+    std::uint8_t modemStatus_ = 0;    // 0x10 CTS, 0x20 DSR, 0x40 RI, 0x80 CD
+    std::int32_t txQueueSize_ = 0;
+    std::int32_t rxQueueSize_ = 0;
+    LineErrorCounts errorCounts_;
+    bool writeWaiting_ = false;       // the last write was short
 };
