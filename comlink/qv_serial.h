@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "comlink/qv_com_link.h"
+#include "comlink/text_terminators.h"
 
 class QvDataFormat;
 class QvLineStatus;
@@ -19,11 +20,6 @@ inline constexpr std::uint16_t kLineErrFraming = 0x02;
 inline constexpr std::uint16_t kLineErrRxOverflow = 0x04;
 inline constexpr std::uint16_t kLineErrOverrun = 0x08;
 inline constexpr std::uint16_t kLineErrBreak = 0x10;
-
-// Text terminators of WriteText (besides a byte 0 to 255) and ReadText.
-inline constexpr int kTerminatorNone = -1;
-inline constexpr int kTerminatorLf = -2;
-inline constexpr int kTerminatorCrLf = -3;
 
 class QvSerial {
 public:

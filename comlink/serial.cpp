@@ -37,6 +37,8 @@ std::unique_ptr<QvComLink> MakePort(int portIndex, int rxQueueSize, int txQueueS
     return CurrentPortFactory()(portIndex, rxQueueSize, txQueueSize);
 }
 
+Serial::Serial() = default;
+
 Serial::~Serial() { Close(); }
 
 bool Serial::Open(int portIndex) {

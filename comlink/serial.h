@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 
+#include "comlink/text_terminators.h"
+
 class QvComLink;
 class QvDataFormat;
 class QvLineStatus;
@@ -42,7 +44,7 @@ inline constexpr int kLinkQueueSize = 8192;
 
 class Serial {
 public:
-    Serial() = default;
+    Serial();   // closed, no handshaking
     ~Serial();  // Close()
     Serial(const Serial&) = delete;
     Serial& operator=(const Serial&) = delete;
