@@ -1,0 +1,124 @@
+#include "platform/profile.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace platform {
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+std::string_view TrimTrailing(std::string_view text) {
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    }
+    return true;
+}
+
+// Drops one pair of matching quotes around the whole value.
+std::string_view Unquote(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+std::string Limited(std::string_view value) {
+    return std::string(value.substr(0, kProfileValueMax));
+}
+
+std::string ReadWholeFile(const std::string& path, bool& ok) {
+    std::ifstream in(path, std::ios::binary);
+    ok = static_cast<bool>(in);
+    if (!ok) return {};
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+ProfileFile::ProfileFile(const std::string& path) {
+    std::string text = ReadWholeFile(path, loaded_);
+    std::string_view rest(text);
+    if (rest.starts_with("\xEF\xBB\xBF")) rest.remove_prefix(3);  // UTF-8 byte-order mark
+
+    Section* current = nullptr;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        std::string_view line = Trim(rest.substr(0, end));
+        rest = (end == std::string_view::npos) ? std::string_view() : rest.substr(end + 1);
+
+        if (line.empty() || line.front() == ';') continue;
+        if (line.front() == '[') {
+            const std::size_t close = line.rfind(']');
+            if (close == std::string_view::npos) continue;  // not a section header
+            sections_.push_back(Section{std::string(Trim(line.substr(1, close - 1))), {}});
+            current = &sections_.back();
+            continue;
+        }
+        const std::size_t equals = line.find('=');
+        if (current == nullptr || equals == std::string_view::npos) continue;
+        current->entries.push_back(
+            Entry{std::string(Trim(line.substr(0, equals))), std::string(Trim(line.substr(equals + 1)))});
+    }
+}
+
+const ProfileFile::Section* ProfileFile::FindSection(std::string_view name) const {
+    const std::string_view wanted = Trim(name);
+    for (const Section& section : sections_) {
+        if (SameName(section.name, wanted)) return &section;
+    }
+    return nullptr;
+}
+
+std::string ProfileFile::GetString(std::string_view section, std::string_view key,
+                                   std::string_view defaultValue) const {
+    if (const Section* found = FindSection(section)) {
+        const std::string_view wanted = Trim(key);
+        for (const Entry& entry : found->entries) {
+            if (SameName(entry.key, wanted)) return Limited(Unquote(entry.value));
+        }
+    }
+    return Limited(TrimTrailing(defaultValue));
+}
+
+std::vector<std::string> ProfileFile::Keys(std::string_view section) const {
+    std::vector<std::string> keys;
+    const Section* found = FindSection(section);
+    if (found == nullptr) return keys;
+    for (const Entry& entry : found->entries) {
+        bool seen = false;
+        for (const std::string& key : keys) seen = seen || SameName(key, entry.key);
+        if (!seen) keys.push_back(entry.key);
+    }
+    return keys;
+}
+
+std::string GetProfileString(const std::string& path, std::string_view section,
+                             std::string_view key, std::string_view defaultValue) {
+    return ProfileFile(path).GetString(section, key, defaultValue);
+}
+
+std::vector<std::string> GetProfileKeys(const std::string& path, std::string_view section) {
+    return ProfileFile(path).Keys(section);
+}
+
+}  // namespace platform

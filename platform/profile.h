@@ -1,0 +1,69 @@
+#pragma once
+// Reading of profile (.ini) files with the rules of the platform's
+// profile-string reader, so that a configuration reads the same everywhere:
+//   - "[name]" starts a section; "key=value" lines belong to the section above
+//     them; lines starting with ';' are comments; other lines are ignored.
+//   - Section and key names match regardless of letter case (ASCII).
+//   - Blanks around section names, keys and values are dropped, and one pair of
+//     matching surrounding quotes (double or single) is removed from a value.
+//   - The first matching section, and within it the first matching key, wins.
+//   - A value holds at most kProfileValueMax characters; longer ones are cut.
+//   - Files with CR LF line ends read like files with LF line ends.
+// Nothing is ever written back.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace platform {
+
+// Longest value the reader returns (a 2048-byte buffer with its terminator).
+inline constexpr std::size_t kProfileValueMax = 2047;
+
+// One profile file, read once into memory.
+class ProfileFile {
+public:
+    // Reads `path`. A file that cannot be opened reads as an empty profile.
+    explicit ProfileFile(const std::string& path);
+
+    // Returns true when the file could be read.
+    bool Loaded() const { return loaded_; }
+
+    // Returns the value of `key` in `section`, or `defaultValue` (with trailing
+    // blanks dropped) when the section or key is missing. At most
+    // kProfileValueMax characters either way.
+    std::string GetString(std::string_view section, std::string_view key,
+                          std::string_view defaultValue) const;
+
+    // Returns the keys of the first section named `section`, in file order,
+    // each once (the first spelling seen); empty when the section is missing.
+    std::vector<std::string> Keys(std::string_view section) const;
+
+private:
+    struct Entry {
+        std::string key;
+        std::string value;
+    };
+    struct Section {
+        std::string name;
+        std::vector<Entry> entries;
+    };
+
+    const Section* FindSection(std::string_view name) const;
+
+    bool loaded_ = false;
+    std::vector<Section> sections_;
+};
+
+// Returns the value of `key` in `section` of the profile file at `path`, or
+// `defaultValue` when the file, the section or the key is missing.
+std::string GetProfileString(const std::string& path, std::string_view section,
+                             std::string_view key, std::string_view defaultValue);
+
+// Returns the keys of `section` in the profile file at `path` (see
+// ProfileFile::Keys); empty when the file or the section is missing.
+std::vector<std::string> GetProfileKeys(const std::string& path, std::string_view section);
+
+}  // namespace platform
