@@ -1,0 +1,46 @@
+#pragma once
+// Where update.ini lives, how it is read into update_info, and the window
+// titles made from it. Shared by the window and the command-line front end.
+
+#include <string>
+#include <string_view>
+
+#include "engine/update_info.h"
+
+namespace app {
+
+inline constexpr std::string_view kConfigurationFileName = "update.ini";
+inline constexpr std::string_view kUpdateSection = "UPDATE";
+
+inline constexpr std::string_view kDefaultVersion = "Unknown";
+inline constexpr std::string_view kDefaultInstrument = "Unknown";
+inline constexpr std::string_view kDefaultParentTag = "<ORV72>";
+inline constexpr std::string_view kDefaultUpdateFile = "";
+inline constexpr std::string_view kDefaultKernelFile = "";
+
+// The build date shown in the window caption: a fixed text, not today's date.
+inline constexpr std::string_view kCaptionDate = "Mar 22 2010";
+
+// Returns the path of update.ini in the folder of `executablePath`, adding a
+// separator only when the folder does not already end in one.
+std::string ConfigurationPathFor(std::string_view executablePath);
+
+// Returns the path of update.ini beside the running program.
+std::string DefaultConfigurationPath();
+
+// Reads section "UPDATE" of the file at `iniPath` into an update_info. A
+// missing file, section or key gives that key's default; values are used as
+// the profile reader returns them.
+update_info ReadUpdateInfo(const std::string& iniPath);
+
+// Returns instrument + " Update": the application's title.
+std::string ApplicationTitle(const update_info& info);
+
+// Returns instrument + " Update(Mar 22 2010)": the window caption.
+std::string WindowCaption(const update_info& info);
+
+// Returns instrument + " Instrument Software Update (" + version + ")": the
+// window's title label.
+std::string TitleLabel(const update_info& info);
+
+}  // namespace app

@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include "app/configuration.h"
+#include "app/port_map.h"
+#include "temp_ini.h"
+
+namespace {
+
+TEST(Configuration, ReadsTheFiveKeysOfSectionUpdate) {
+    TempIni ini("[PORTS]\nversion=wrong section\n"
+                "[update]\n"
+                "Version = 2.1.0\n"
+                "INSTRUMENT=\"Orvane\"\n"
+                "parent_tag=<ORV99>\n"
+                "update_file= images/update.bin \n"
+                "kernel_file='images/kernel.bin'\n");
+    const update_info info = app::ReadUpdateInfo(ini.Path());
+    EXPECT_EQ(info.version, "2.1.0");
+    EXPECT_EQ(info.instrument, "Orvane");
+    EXPECT_EQ(info.parent_tag, "<ORV99>");
+    EXPECT_EQ(info.update_file, "images/update.bin");
+    EXPECT_EQ(info.kernel_file, "images/kernel.bin");
+
+    EXPECT_EQ(app::ApplicationTitle(info), "Orvane Update");
+    EXPECT_EQ(app::WindowCaption(info), "Orvane Update(Mar 22 2010)");
+    EXPECT_EQ(app::TitleLabel(info), "Orvane Instrument Software Update (2.1.0)");
+}
+
+TEST(Configuration, DefaultsWithoutTheFileOrKeys) {
+    TempIni partial("[UPDATE]\ninstrument=Orvane\n");
+    const update_info some = app::ReadUpdateInfo(partial.Path());
+    EXPECT_EQ(some.instrument, "Orvane");
+    EXPECT_EQ(some.version, "Unknown");
+
+    const update_info none = app::ReadUpdateInfo(partial.Path() + ".missing");
+    EXPECT_EQ(none.version, "Unknown");
+    EXPECT_EQ(none.instrument, "Unknown");
+    EXPECT_EQ(none.parent_tag, "<ORV72>");
+    EXPECT_EQ(none.update_file, "");
+    EXPECT_EQ(none.kernel_file, "");
+    EXPECT_EQ(app::WindowCaption(none), "Unknown Update(Mar 22 2010)");
+    EXPECT_EQ(app::TitleLabel(none), "Unknown Instrument Software Update (Unknown)");
+}
+
+TEST(Configuration, LivesBesideTheExecutable) {
+    EXPECT_EQ(app::ConfigurationPathFor("/opt/updater/bin/updater"), "/opt/updater/bin/update.ini");
+    EXPECT_EQ(app::ConfigurationPathFor("/updater"), "/update.ini");
+    const std::string path = app::DefaultConfigurationPath();
+    EXPECT_TRUE(path.ends_with("/update.ini")) << path;
+    EXPECT_NE(path.find("/tests/"), std::string::npos) << path;  // beside this test program
+}
+
+TEST(PortMap, NamedPortsOpenTheirDeviceOthersTheSystemSerialPort) {
+    TempIni ini("[ports]\n"
+                "COM1=/dev/pts/7\n"
+                "com12 = \"/dev/ttyUSB0\"\n"
+                "COM1=/dev/ignored\n"
+                "COM05=/dev/leading-zero\n"
+                "COM36=/dev/out-of-range\n"
+                "COM0=/dev/zero-port\n"
+                "COM3=\n"
+                "COMX=/dev/not-a-number\n");
+    const app::PortMap ports = app::ReadPortMap(ini.Path());
+    EXPECT_EQ(ports, (app::PortMap{{1, "/dev/pts/7"}, {12, "/dev/ttyUSB0"}}));
+    EXPECT_EQ(app::DevicePathForPort(1, ports), "/dev/pts/7");
+    EXPECT_EQ(app::DevicePathForPort(3, ports), "/dev/ttyS2");
+    EXPECT_EQ(app::DevicePathForPort(35, ports), "/dev/ttyS34");
+    EXPECT_TRUE(app::ReadPortMap(ini.Path() + ".missing").empty());
+}
+
+}  // namespace
