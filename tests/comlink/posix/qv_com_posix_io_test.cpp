@@ -1,0 +1,137 @@
+// Reading, writing, flushing and idling on the POSIX port over a pty: the
+// port never waits on the line, writes only what fits, and Idle waits
+// briefly instead of spinning.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "comlink/links.h"
+#include "pty_pair.h"
+
+using pty_test::PtyPair;
+using pty_test::ScopedPortDevice;
+
+namespace {
+
+constexpr int kQueueSize = 8192;
+constexpr int kPortIndex = 22;
+
+class QvComPosixIo : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(pty.Ok());
+        ASSERT_EQ(port.LastError(), LINK_OK);
+    }
+
+    // Reads from the port until `count` bytes came (or the time-out ran out).
+    std::string ReceiveAtPort(std::size_t count) {
+        std::string received;
+        pty_test::IdleUntil(port, [&] {
+            char buffer[256];
+            const int got = port.Read(buffer, sizeof buffer);
+            if (got > 0) received.append(buffer, static_cast<std::size_t>(got));
+            return received.size() >= count;
+        });
+        return received;
+    }
+
+    // Fills the device until it takes nothing, even after the kernel has
+    // moved what it could towards the reader (a pty frees room in steps).
+    void FillTransmitQueue() {
+        const std::vector<char> block(kQueueSize, 'x');
+        int refusals = 0;
+        for (int attempt = 0; attempt < 256 && refusals < 2; ++attempt) {
+            if (port.Write(block.data(), kQueueSize) > 0) {
+                refusals = 0;
+                continue;
+            }
+            ++refusals;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ASSERT_EQ(refusals, 2) << "the device never filled up";
+    }
+
+    PtyPair pty;
+    ScopedPortDevice mapping{kPortIndex, pty.SlavePath()};
+    Links port{kPortIndex, kQueueSize, kQueueSize};
+};
+
+TEST_F(QvComPosixIo, ReadsWhatArrivedAndNeverWaitsOnAnEmptyQueue) {
+    char buffer[16];
+    EXPECT_EQ(port.Read(buffer, sizeof buffer), 0);
+    EXPECT_EQ(port.ReadByte(), LINK_ERR_NO_DATA);
+
+    ASSERT_TRUE(pty.SendFromMaster(std::string("\xAAhello", 6)));
+    ASSERT_TRUE(pty_test::WaitForReceived(port, 6));
+    EXPECT_EQ(port.ReadByte(), 0xAA);  // bytes above 0x7F come back unsigned
+    EXPECT_EQ(ReceiveAtPort(5), "hello");
+    EXPECT_EQ(port.Read(buffer, sizeof buffer), 0);
+    EXPECT_EQ(port.LastError(), LINK_OK);
+}
+
+TEST_F(QvComPosixIo, WritesReachTheOtherSide) {
+    EXPECT_EQ(port.WriteByte('<'), LINK_OK);
+    EXPECT_EQ(port.Write("abc", 3), 3);
+    EXPECT_EQ(port.WriteString("de>"), 3);
+    EXPECT_EQ(port.TransmitImmediate('!'), LINK_OK);
+    EXPECT_EQ(pty.ReceiveAtMaster(8), "<abcde>!");
+    EXPECT_EQ(port.LastError(), LINK_OK);
+}
+
+TEST_F(QvComPosixIo, FullDeviceShortensWritesAndReportsAFullQueue) {
+    FillTransmitQueue();
+    EXPECT_EQ(port.TakeLastError(), LINK_ERR_WRITE_SHORT);
+
+    QvQueueStatus status;
+    port.QueueStatus(status, 2);
+    EXPECT_EQ(status.txSize, kQueueSize);
+    EXPECT_EQ(status.txCount, kQueueSize);
+    EXPECT_EQ(port.Write("abcd", 4), 0);
+    EXPECT_EQ(port.WriteByte('z'), LINK_ERR_WRITE_SHORT);
+
+    // Once the other side reads, there is room again.
+    pty.DrainAtMaster();
+    ASSERT_TRUE(pty_test::IdleUntil(port, [&] { return port.WriteByte('y') == LINK_OK; }));
+}
+
+TEST_F(QvComPosixIo, InputFlushDropsWhatArrived) {
+    ASSERT_TRUE(pty.SendFromMaster("0123456789"));
+    ASSERT_TRUE(pty_test::WaitForReceived(port, 10));
+    EXPECT_EQ(port.Flush(0, 0), LINK_OK);
+    char buffer[16];
+    EXPECT_EQ(port.Read(buffer, sizeof buffer), 0);
+    EXPECT_EQ(port.Flush(1, 0), LINK_OK);
+}
+
+TEST_F(QvComPosixIo, DrainingFlushFailsWhenTheLimitIsReachedFirst) {
+    ASSERT_TRUE(pty.SendFromMaster("12345"));
+    ASSERT_TRUE(pty_test::WaitForReceived(port, 5));
+    EXPECT_EQ(port.Flush(0, 3), LINK_ERR_GENERAL);
+    EXPECT_EQ(port.TakeLastError(), LINK_ERR_GENERAL);
+    // Two bytes were left: they go and the flush succeeds.
+    EXPECT_EQ(port.Flush(0, 3), LINK_OK);
+    EXPECT_EQ(port.ReadByte(), LINK_ERR_NO_DATA);
+}
+
+TEST_F(QvComPosixIo, IdleWaitsBrieflyWithoutDataAndReturnsAtOnceWithIt) {
+    using Clock = std::chrono::steady_clock;
+    constexpr int kCalls = 20;
+
+    const auto quietStart = Clock::now();
+    for (int i = 0; i < kCalls; ++i) EXPECT_EQ(port.Idle(), 0);
+    const auto quiet = Clock::now() - quietStart;
+    EXPECT_GE(quiet, std::chrono::milliseconds(kCalls / 2));  // it waited, it did not spin
+    EXPECT_LT(quiet, std::chrono::milliseconds(kCalls * 20));
+
+    ASSERT_TRUE(pty.SendFromMaster("x"));
+    ASSERT_TRUE(pty_test::WaitForReceived(port, 1));
+    const auto readyStart = Clock::now();
+    for (int i = 0; i < kCalls; ++i) port.Idle();
+    EXPECT_LT(Clock::now() - readyStart, quiet / 2);
+}
+
+}  // namespace

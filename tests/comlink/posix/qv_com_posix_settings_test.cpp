@@ -1,0 +1,160 @@
+// Line format, lines and the dump of the POSIX port over a pty.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "comlink/links.h"
+#include "pty_pair.h"
+
+using pty_test::PtyPair;
+using pty_test::ScopedPortDevice;
+
+namespace {
+
+constexpr int kQueueSize = 8192;
+constexpr int kPortIndex = 23;
+
+class QvComPosixSettings : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(pty.Ok());
+        ASSERT_EQ(port.LastError(), LINK_OK);
+    }
+
+    std::vector<std::string> DumpLines() {
+        std::vector<std::string> lines;
+        port.Dump([&](const char* line) { lines.emplace_back(line); });
+        return lines;
+    }
+
+    PtyPair pty;
+    ScopedPortDevice mapping{kPortIndex, pty.SlavePath()};
+    Links port{kPortIndex, kQueueSize, kQueueSize};
+};
+
+TEST_F(QvComPosixSettings, SetFormatReachesTheDevice) {
+    ASSERT_EQ(port.SetFormat(9600, 'N', 8, 1), LINK_OK);
+    termios line = pty.LineSettings();
+    EXPECT_EQ(cfgetospeed(&line), B9600);
+    EXPECT_EQ(line.c_cflag & (PARENB | CSTOPB), 0u);
+
+    ASSERT_EQ(port.SetFormat(38400, 'N', 8, 2), LINK_OK);
+    line = pty.LineSettings();
+    EXPECT_EQ(cfgetospeed(&line), B38400);
+    EXPECT_NE(line.c_cflag & CSTOPB, 0u);
+    // A pty carries no parity: it refuses, and the record keeps the letter.
+    port.SetFormat(38400, 'M', 8, 2);
+
+    std::int32_t baud = 0;
+    char parity = 0;
+    int dataBits = 0;
+    int stopBits = 0;
+    port.GetFormat(baud, parity, dataBits, stopBits);
+    EXPECT_EQ(baud, 38400);
+    EXPECT_EQ(parity, 'M');
+    EXPECT_EQ(dataBits, 8);
+    EXPECT_EQ(stopBits, 2);
+}
+
+TEST_F(QvComPosixSettings, SetFormatChecksParityThenDataBitsThenStopBits) {
+    EXPECT_EQ(port.SetFormat(9600, 'X', 9, 3), LINK_ERR_PARITY);
+    EXPECT_EQ(port.SetFormat(9600, 'N', 9, 3), LINK_ERR_DATA_BITS);
+    EXPECT_EQ(port.SetFormat(9600, 'N', 3, 1), LINK_ERR_DATA_BITS);
+    EXPECT_EQ(port.SetFormat(9600, 'N', 8, 3), LINK_ERR_STOP_BITS);
+    EXPECT_EQ(port.TakeLastError(), LINK_ERR_STOP_BITS);
+    // Refused before the device: the line still runs at the rate of open.
+    const termios line = pty.LineSettings();
+    EXPECT_EQ(cfgetospeed(&line), B115200);
+}
+
+TEST_F(QvComPosixSettings, FiveDataBitsGiveOneAndAHalfStopBits) {
+    port.SetFormat(9600, 'N', 5, 2);  // a pty keeps 8 data bits and refuses
+    EXPECT_EQ(port.Settings().stopBits, 1);
+    EXPECT_EQ(port.Settings().byteSize, 5);
+}
+
+TEST_F(QvComPosixSettings, RefusedRateStaysInTheRecordButNotOnTheLine) {
+    ASSERT_EQ(port.SetFormat(9600, 'N', 8, 1), LINK_OK);
+    EXPECT_EQ(port.SetFormat(12345, 'N', 8, 1), LINK_ERR_GENERAL);
+    EXPECT_EQ(port.SetFormat(9600, 'N', 4, 1), LINK_ERR_GENERAL);  // no device has 4 data bits
+
+    std::int32_t baud = 0;
+    char parity = 0;
+    int dataBits = 0;
+    int stopBits = 0;
+    port.GetFormat(baud, parity, dataBits, stopBits);
+    EXPECT_EQ(baud, 9600);
+    EXPECT_EQ(dataBits, 4);
+    const termios line = pty.LineSettings();
+    EXPECT_EQ(cfgetospeed(&line), B9600);
+}
+
+TEST_F(QvComPosixSettings, SignalAnswersByLineId) {
+    EXPECT_EQ(port.Signal(5, -1), 2);
+    EXPECT_EQ(port.Signal(LINE_UNUSED_17, -1), 0);
+    EXPECT_EQ(port.Signal(LINE_DTR, -1), 1);  // raised at open
+    EXPECT_EQ(port.Signal(LINE_RTS, -1), 1);
+    EXPECT_EQ(port.Signal(LINE_DTR, 0), 0);
+    EXPECT_EQ(port.Signal(LINE_DTR, -1), 0);
+    EXPECT_EQ(port.Signal(LINE_CTS, -1), 0);  // a pty has no modem lines
+    EXPECT_EQ(port.Signal(LINE_BREAK, -1), 0);
+    EXPECT_EQ(port.Signal(LINE_BREAK, 1), 1);
+    EXPECT_EQ(port.Break(-1), 1);
+    EXPECT_EQ(port.Signal(LINE_BREAK, 0), 0);
+
+    QvLineRecord record;
+    port.ReadLineStatus(record);
+    EXPECT_EQ(record.Field(LINE_DTR), 0);
+    EXPECT_EQ(record.Field(LINE_RTS), 1);
+    EXPECT_EQ(record.Field(LINE_OVERRUN), 0);
+}
+
+TEST_F(QvComPosixSettings, HandshakeModes) {
+    EXPECT_EQ(port.SetHandshake(HANDSHAKE_DSR, HANDSHAKE_NONE), LINK_ERR_NOT_SUPPORTED);
+    EXPECT_EQ(port.SetHandshake(7, HANDSHAKE_NONE), LINK_ERR_RX_HANDSHAKE);
+    EXPECT_EQ(port.SetHandshake(HANDSHAKE_NONE, HANDSHAKE_CD), LINK_ERR_NOT_SUPPORTED);
+    EXPECT_EQ(port.SetHandshake(HANDSHAKE_NONE, 7), LINK_ERR_TX_HANDSHAKE);
+
+    ASSERT_EQ(port.SetHandshake(HANDSHAKE_XONXOFF, HANDSHAKE_XONXOFF), LINK_OK);
+    termios line = pty.LineSettings();
+    EXPECT_EQ(line.c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));
+    EXPECT_EQ(line.c_cflag & CRTSCTS, 0u);
+
+    ASSERT_EQ(port.SetHandshake(HANDSHAKE_RTS, HANDSHAKE_CTS), LINK_OK);
+    line = pty.LineSettings();
+    EXPECT_EQ(line.c_iflag & (IXON | IXOFF), 0u);
+    EXPECT_NE(line.c_cflag & CRTSCTS, 0u);
+    int rxMode = -1;
+    int txMode = -1;
+    EXPECT_EQ(port.GetHandshake(rxMode, txMode), 0);
+    EXPECT_EQ(rxMode, HANDSHAKE_RTS);
+    EXPECT_EQ(txMode, HANDSHAKE_CTS);
+
+    // The line has no DSR handshake: the device refuses, the modes stay.
+    EXPECT_EQ(port.SetHandshake(HANDSHAKE_NONE, HANDSHAKE_DSR), LINK_ERR_GENERAL);
+    EXPECT_EQ(port.GetHandshake(rxMode, txMode), 0);
+    EXPECT_EQ(txMode, HANDSHAKE_CTS);
+
+    ASSERT_EQ(port.SetHandshake(HANDSHAKE_NONE, HANDSHAKE_NONE), LINK_OK);
+    line = pty.LineSettings();
+    EXPECT_EQ(line.c_iflag & (IXON | IXOFF), 0u);
+    EXPECT_EQ(line.c_cflag & CRTSCTS, 0u);
+}
+
+TEST_F(QvComPosixSettings, DumpShowsTheRecordAndTheQueues) {
+    ASSERT_TRUE(pty.SendFromMaster("abc"));
+    ASSERT_TRUE(pty_test::WaitForReceived(port, 3));
+    const std::vector<std::string> expected = {
+        "Port type: POSIX  BaudRate: 115200  ByteSize: 8  Parity: 0",
+        "StopBits: 0  fBinary: 1  fRtsControl: 1",
+        "Parity: 0  OutCtsFlow: 0  OutDsrFlow: 0  DtrControl: 1  OutX: 0  InX: 0",
+        "Null: 0  XonChar: 11  XoffChar: 13",
+        "XonLim: 2048  XoffLim: 128   EofChr: 00  EvtChr: 00",
+        "RX sz/ct:  8192/3      TX sz/ct:  8192/0      BLOCK SENT:0  BLOCK RECEIVED:0",
+    };
+    EXPECT_EQ(DumpLines(), expected);
+}
+
+}  // namespace
