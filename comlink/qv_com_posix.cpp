@@ -369,8 +369,13 @@ int QvComPosix::Idle() {
         ::poll(nullptr, 0, kIdleWaitMs);
         return 0;
     }
-    const short wanted = static_cast<short>(POLLIN | (writeWaiting_ ? POLLOUT : 0));
+    // Input already reported and not read since does not count as ready
+    // again, or a wait loop that leaves it unread would spin.
+    short wanted = inputReported_ ? 0 : POLLIN;
+    if (writeWaiting_) wanted = static_cast<short>(wanted | POLLOUT);
     const short events = PollFor(fd_, wanted, kIdleWaitMs);
+    if ((events & POLLIN) != 0) inputReported_ = true;
+    if ((events & POLLOUT) != 0) writeWaiting_ = false;  // room came: the writer's turn
     // A hung-up device is always "ready": wait anyway rather than spin.
     if ((events & (POLLHUP | POLLERR | POLLNVAL)) != 0) ::poll(nullptr, 0, kIdleWaitMs);
     return 0;
@@ -632,6 +637,7 @@ int QvComPosix::ReadByte() {
 }
 
 int QvComPosix::Read(void* buffer, int length) {
+    inputReported_ = false;
     if (buffer == nullptr || length <= 0 || fd_ < 0) return 0;
     const ssize_t result =
         RetryOnInterrupt([&] { return ::read(fd_, buffer, static_cast<std::size_t>(length)); });
@@ -650,6 +656,7 @@ int QvComPosix::Flush(int direction, int limit) {
     }
     if (limit <= 0) {
         if (fd_ >= 0) ::tcflush(fd_, TCIFLUSH);
+        inputReported_ = false;
         return LINK_OK;
     }
     for (int dropped = 0; dropped < limit; ++dropped) {

@@ -50,7 +50,9 @@ public:
     ~QvComPosix() override;
 
     // Waits at most about 1 ms for received data (or, after a short write,
-    // for room to write); returns 0 at once when ready. Always 0.
+    // for room to write); returns at once when ready. Data that an earlier
+    // Idle reported and nobody has read since does not count as ready, so a
+    // loop that only waits never spins. Always 0.
     int Idle() override;
     // Gathers line errors and the modem lines. 1 when the modem lines could
     // be read, else 0.
@@ -146,4 +148,5 @@ private:
     std::int32_t rxQueueSize_ = 0;
     LineErrorCounts errorCounts_;
     bool writeWaiting_ = false;       // the last write was short
+    bool inputReported_ = false;      // Idle saw input that is not read yet
 };
