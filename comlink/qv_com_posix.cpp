@@ -157,9 +157,10 @@ constexpr tcflag_t kCheckedControlFlags = CSIZE | PARENB | PARODD | CMSPAR | CST
 constexpr tcflag_t kCheckedControlFlags = CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS;
 #endif
 
-// Builds the terminal settings for `settings` over `base`: raw mode, the
-// receiver on, modem control lines ignored, reads that never wait. False,
-// with errno EINVAL, for a setting that termios cannot express.
+// Turns `t` (the device's settings as found at open) into the settings for
+// `settings`: raw mode, the receiver on, modem control lines ignored, reads
+// that never wait. False, with errno EINVAL, for a setting that termios
+// cannot express (4 data bits, DSR or DTR handshake, an unknown rate).
 bool BuildTermios(const QvPosixSettings& settings, termios& t) {
     speed_t speed = 0;
     tcflag_t sizeFlag = 0;
