@@ -1,0 +1,84 @@
+// instrument-sim: the simulated instrument on a pseudo-terminal.
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tools/instrument-sim/pty/pseudo_terminal.h"
+#include "tools/instrument-sim/pty/pty_session.h"
+#include "tools/instrument-sim/pty/tool_options.h"
+
+namespace {
+
+constexpr int kExitCompleted = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+std::atomic<bool> stopRequested{false};
+
+extern "C" void RequestStop(int) { stopRequested.store(true); }
+
+int UsageError(const std::string& message) {
+    std::cerr << "instrument-sim: " << message << "\nTry 'instrument-sim --help'.\n";
+    return kExitUsage;
+}
+
+void PrintSummary(const instrument_sim::SessionResult& result, bool json) {
+    const std::string session = instrument_sim::SessionEndName(result.end);
+    if (json) {
+        std::cout << "{\"session\":\"" << session << "\"," << result.summaryJson.substr(1) << "\n";
+    } else {
+        std::cout << "session: " << session << "\n" << result.summaryText;
+    }
+    std::cout.flush();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    static_assert(std::atomic<bool>::is_always_lock_free);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    instrument_sim::ParsedOptions parsed = instrument_sim::ParseToolOptions(args);
+    if (!parsed.error.empty()) return UsageError(parsed.error);
+    instrument_sim::ToolOptions& options = parsed.options;
+    if (options.help) {
+        std::cout << instrument_sim::HelpText();
+        return kExitCompleted;
+    }
+    if (const std::string error = instrument_sim::LoadImageFiles(options.session.config); !error.empty()) {
+        return UsageError(error);
+    }
+    if (const std::string error = instrument_sim::ValidateConfig(options.session.config); !error.empty()) {
+        return UsageError(error);
+    }
+
+    instrument_sim::PseudoTerminal pty(options.linkPath);
+    if (!pty.IsOpen()) {
+        std::cerr << "instrument-sim: cannot create the pseudo-terminal: " << pty.Error() << "\n";
+        return kExitUsage;
+    }
+    std::signal(SIGINT, RequestStop);
+    std::signal(SIGTERM, RequestStop);
+    std::cout << pty.SlavePath() << std::endl;
+    std::cerr << "instrument-sim: serving on " << pty.SlavePath();
+    if (!options.linkPath.empty()) std::cerr << " (also " << options.linkPath << ")";
+    std::cerr << std::endl;
+
+    int status = kExitFailed;
+    do {
+        const instrument_sim::SessionResult result =
+            instrument_sim::ServeOneUpdate(pty, options.session, stopRequested);
+        PrintSummary(result, options.json);
+        status = result.outcome == instrument_sim::Outcome::kCompleted && result.imagesMatch
+                     ? kExitCompleted
+                     : kExitFailed;
+        if (result.end == instrument_sim::SessionEnd::kHungUp ||
+            result.end == instrument_sim::SessionEnd::kPtyError) {
+            break;
+        }
+    } while (options.loop && !stopRequested.load());
+    pty.Close();
+    return status;
+}

@@ -1,0 +1,368 @@
+#include "tools/instrument-sim/pty/tool_options.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <optional>
+
+namespace instrument_sim {
+namespace {
+
+constexpr std::uint32_t kMsPerSecond = 1000;
+
+std::optional<unsigned long> Number(const std::string& text, unsigned long max) {
+    if (text.empty() || text[0] == '-' || text[0] == '+') return std::nullopt;
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text.c_str(), &end, 0);
+    if (errno != 0 || *end != '\0' || value > max) return std::nullopt;
+    return value;
+}
+
+// "C=V" with C a number and V a number up to `max`.
+std::optional<std::pair<int, unsigned long>> Pair(const std::string& text, unsigned long max) {
+    const auto equals = text.find('=');
+    if (equals == std::string::npos) return std::nullopt;
+    const auto key = Number(text.substr(0, equals), 255);
+    const auto value = Number(text.substr(equals + 1), max);
+    if (!key || !value) return std::nullopt;
+    return std::make_pair(static_cast<int>(*key), *value);
+}
+
+// What an option does with its value; returns false when the value is bad.
+using Handler = std::function<bool(ToolOptions&, const std::string&)>;
+
+struct OptionSpec {
+    const char* name;
+    const char* argument;  // nullptr: a flag without value
+    const char* help;      // ends with the default
+    Handler apply;
+};
+
+const std::vector<OptionSpec>& Specs() {
+    static const std::vector<OptionSpec> specs = {
+        {"--method", "1|2", "2: speaks the tag language, then switches to its boot side; 1: silent, "
+                            "boot side from the start (default 2)",
+         [](ToolOptions& o, const std::string& v) {
+             const auto n = Number(v, 2);
+             if (!n || *n < 1) return false;
+             o.session.config.updateMethod = static_cast<int>(*n);
+             return true;
+         }},
+        {"--parent-tag", "TAG", "parent tag as stored in update.ini (default <ORV72>)",
+         [](ToolOptions& o, const std::string& v) {
+             o.session.config.parentTag = v;
+             return true;
+         }},
+        {"--version", "TEXT", "installed version reported by <VER> (default 1.0.0)",
+         [](ToolOptions& o, const std::string& v) {
+             o.session.config.version = v;
+             return true;
+         }},
+        {"--version-reply", "version|none|silent",
+         "answer to the version query: the version, lines without it, or nothing (default version)",
+         [](ToolOptions& o, const std::string& v) {
+             static const std::map<std::string, VersionReply> modes = {
+                 {"version", VersionReply::kVersion},
+                 {"none", VersionReply::kNoVersion},
+                 {"silent", VersionReply::kSilent}};
+             const auto found = modes.find(v);
+             if (found == modes.end()) return false;
+             o.session.config.versionReply = found->second;
+             return true;
+         }},
+        {"--versionless-lines", "N", "lines sent with --version-reply none (default 5)",
+         [](ToolOptions& o, const std::string& v) {
+             const auto n = Number(v, 1000);
+             if (!n) return false;
+             o.session.config.versionlessLines = static_cast<int>(*n);
+             return true;
+         }},
+        {"--probe-reply", "TEXT", "reply line to the <CFG> probe line (default none)",
+         [](ToolOptions& o, const std::string& v) {
+             o.session.config.probeLineReply = v;
+             return true;
+         }},
+        {"--kernel", "FILE", "expected kernel image: gives its size, compared at the end (default none)",
+         [](ToolOptions& o, const std::string& v) {
+             o.session.config.kernelFile = v;
+             return !v.empty();
+         }},
+        {"--update", "FILE", "expected update image: gives its size, compared at the end (default none)",
+         [](ToolOptions& o, const std::string& v) {
+             o.session.config.updateFile = v;
+             return !v.empty();
+         }},
+        {"--kernel-size", "N", "kernel size without a file; 0: ends after 200 ms of silence (default 0)",
+         [](ToolOptions& o, const std::string& v) {
+             const auto n = Number(v, 0x7FFFFFFF);
+             if (!n) return false;
+             o.session.config.kernelSize = static_cast<std::uint32_t>(*n);
+             return true;
+         }},
+        {"--update-size", "N", "update size without a file; 0: ends after 2000 ms of silence (default 0)",
+         [](ToolOptions& o, const std::string& v) {
+             const auto n = Number(v, 0x7FFFFFFF);
+             if (!n) return false;
+             o.session.config.updateSize = static_cast<std::uint32_t>(*n);
+             return true;
+         }},
+        {"--no-line-time", nullptr, "bytes arrive at once instead of taking 10 bit-times each (default: line time on)",
+         [](ToolOptions& o, const std::string&) {
+             o.session.config.lineTime = false;
+             return true;
+         }},
+        {"--noise", "garble|drop", "bytes at a foreign rate are garbled as a UART would, or dropped (default garble)",
+         [](ToolOptions& o, const std::string& v) {
+             if (v != "garble" && v != "drop") return false;
+             o.session.config.noise = v == "drop" ? NoiseMode::kDrop : NoiseMode::kGarble;
+             return true;
+         }},
+        {"--sync-from", "N", "answer 0xAA from the N-th carriage-return probe; 0: never (default 1)",
+         [](ToolOptions& o, const std::string& v) {
+             const auto n = Number(v, 1'000'000);
+             if (!n) return false;
+             o.session.config.syncFromProbe = static_cast<int>(*n);
+             return true;
+         }},
+        {"--pre-sync-reply", "BYTE", "answer to the probes before that one (default none)",
+         [](ToolOptions& o, const std::string& v) {
+             const auto n = Number(v, 255);
+             if (!n) return false;
+             o.session.config.preSyncReply = static_cast<std::uint8_t>(*n);
+             return true;
+         }},
+        {"--sync-delay", "MS", "delay of the answer to a probe (default 0)",
+         [](ToolOptions& o, const std::string& v) {
+             const auto n = Number(v, 3'600'000);
+             if (!n) return false;
+             o.session.config.syncReplyDelayMs = static_cast<std::uint32_t>(*n);
+             return true;
+         }},
+        {"--wrong-echo-at", "N", "echo kernel byte N (0-based) inverted (default never)",
+         [](ToolOptions& o, const std::string& v) {
+             const auto n = Number(v, 0x7FFFFFFF);
+             if (!n) return false;
+             o.session.config.wrongEchoAtByte = static_cast<int>(*n);
+             return true;
+         }},
+        {"--late-echo-at", "N", "echo kernel byte N late by --late-echo-ms (default never)",
+         [](ToolOptions& o, const std::string& v) {
+             const auto n = Number(v, 0x7FFFFFFF);
+             if (!n) return false;
+             o.session.config.lateEchoAtByte = static_cast<int>(*n);
+             return true;
+         }},
+        {"--late-echo-ms", "MS", "how late that echo comes (default 600)",
+         [](ToolOptions& o, const std::string& v) {
+             const auto n = Number(v, 3'600'000);
+             if (!n) return false;
+             o.session.config.lateEchoMs = static_cast<std::uint32_t>(*n);
+             return true;
+         }},
+        {"--stray-before-echo", "N", "send --stray-byte before the echo of kernel byte N (default never)",
+         [](ToolOptions& o, const std::string& v) {
+             const auto n = Number(v, 0x7FFFFFFF);
+             if (!n) return false;
+             o.session.config.strayBeforeEchoAtByte = static_cast<int>(*n);
+             return true;
+         }},
+        {"--stray-before-command", "C", "send --stray-byte before the echo of command C (default never)",
+         [](ToolOptions& o, const std::string& v) {
+             const auto n = Number(v, 255);
+             if (!n) return false;
+             o.session.config.strayBeforeCommandEcho = static_cast<int>(*n);
+             return true;
+         }},
+        {"--stray-byte", "BYTE", "the stray byte (default 0x55)",
+         [](ToolOptions& o, const std::string& v) {
+             const auto n = Number(v, 255);
+             if (!n) return false;
+             o.session.config.strayByte = static_cast<std::uint8_t>(*n);
+             return true;
+         }},
+        {"--end-code", "accept|memory-errors|bad", "how the kernel ends: 0x5A, 0xA5 and a count, or "
+                                                   "--bad-end-code (default accept)",
+         [](ToolOptions& o, const std::string& v) {
+             static const std::map<std::string, KernelEnd> ends = {
+                 {"accept", KernelEnd::kAccept},
+                 {"memory-errors", KernelEnd::kMemoryErrors},
+                 {"bad", KernelEnd::kBadCode}};
+             const auto found = ends.find(v);
+             if (found == ends.end()) return false;
+             o.session.config.kernelEnd = found->second;
+             return true;
+         }},
+        {"--memory-errors", "N", "count reported with --end-code memory-errors (default 3)",
+         [](ToolOptions& o, const std::string& v) {
+             const auto n = Number(v, 0xFFFF);
+             if (!n) return false;
+             o.session.config.memoryErrors = static_cast<std::uint16_t>(*n);
+             return true;
+         }},
+        {"--bad-end-code", "BYTE", "end code sent with --end-code bad (default 0x00)",
+         [](ToolOptions& o, const std::string& v) {
+             const auto n = Number(v, 255);
+             if (!n) return false;
+             o.session.config.badEndCode = static_cast<std::uint8_t>(*n);
+             return true;
+         }},
+        {"--status", "C=S", "status byte S for command C, repeatable (default 0 for all)",
+         [](ToolOptions& o, const std::string& v) {
+             const auto p = Pair(v, 255);
+             if (!p) return false;
+             o.session.config.statusFor[p->first] = static_cast<std::uint8_t>(p->second);
+             return true;
+         }},
+        {"--status-delay", "C=MS", "time before the status of command C, repeatable (default 0)",
+         [](ToolOptions& o, const std::string& v) {
+             const auto p = Pair(v, 3'600'000);
+             if (!p) return false;
+             o.session.config.statusDelayMs[p->first] = static_cast<std::uint32_t>(p->second);
+             return true;
+         }},
+        {"--echo-delay", "C=MS", "time before the echo of command C, repeatable (default 0)",
+         [](ToolOptions& o, const std::string& v) {
+             const auto p = Pair(v, 3'600'000);
+             if (!p) return false;
+             o.session.config.commandEchoDelayMs[p->first] = static_cast<std::uint32_t>(p->second);
+             return true;
+         }},
+        {"--no-status", "C", "echo command C but never send its status (default: status sent)",
+         [](ToolOptions& o, const std::string& v) {
+             const auto n = Number(v, 255);
+             if (!n) return false;
+             o.session.config.silentFrom = SilentStage::kCommandStatus;
+             o.session.config.silentCommand = static_cast<int>(*n);
+             return true;
+         }},
+        {"--silent-from", "STAGE", "say nothing from STAGE on: tags, sync, kernel-echo:N, end-code, "
+                                   "command-echo:C, status:C (default never)",
+         [](ToolOptions& o, const std::string& v) {
+             const auto colon = v.find(':');
+             const std::string stage = v.substr(0, colon);
+             const std::string arg = colon == std::string::npos ? "" : v.substr(colon + 1);
+             auto& config = o.session.config;
+             static const std::map<std::string, SilentStage> plain = {
+                 {"tags", SilentStage::kTagReplies},
+                 {"sync", SilentStage::kSyncReply},
+                 {"end-code", SilentStage::kEndCode}};
+             if (const auto found = plain.find(stage); found != plain.end()) {
+                 config.silentFrom = found->second;
+                 return arg.empty();
+             }
+             const auto n = Number(arg, 0x7FFFFFFF);
+             if (!n) return false;
+             if (stage == "kernel-echo") {
+                 config.silentFrom = SilentStage::kKernelEcho;
+                 config.silentAtKernelByte = static_cast<int>(*n);
+             } else if (stage == "command-echo" || stage == "status") {
+                 config.silentFrom =
+                     stage == "status" ? SilentStage::kCommandStatus : SilentStage::kCommandEcho;
+                 config.silentCommand = static_cast<int>(*n);
+             } else {
+                 return false;
+             }
+             return true;
+         }},
+        {"--hang-up", "kernel:N|update:N", "close the pty after N bytes of that image (default never)",
+         [](ToolOptions& o, const std::string& v) {
+             const auto colon = v.find(':');
+             if (colon == std::string::npos) return false;
+             const std::string stage = v.substr(0, colon);
+             const auto n = Number(v.substr(colon + 1), 0x7FFFFFFF);
+             if (!n || (stage != "kernel" && stage != "update")) return false;
+             o.session.config.hangUp = stage == "kernel" ? HangUpStage::kKernel : HangUpStage::kUpdate;
+             o.session.config.hangUpAfterBytes = static_cast<std::uint32_t>(*n);
+             return true;
+         }},
+        {"--link", "PATH", "also name the device by a symbolic link at PATH (default none)",
+         [](ToolOptions& o, const std::string& v) {
+             o.linkPath = v;
+             return !v.empty();
+         }},
+        {"--loop", nullptr, "serve one update after another until interrupted (default: one update)",
+         [](ToolOptions& o, const std::string&) {
+             o.loop = true;
+             return true;
+         }},
+        {"--idle-timeout", "SECONDS", "end an update when the host has sent nothing this long, "
+                                      "counted from the start too (default 60)",
+         [](ToolOptions& o, const std::string& v) {
+             const auto n = Number(v, 86'400);
+             if (!n || *n == 0) return false;
+             o.session.idleTimeoutMs = static_cast<std::uint32_t>(*n) * kMsPerSecond;
+             return true;
+         }},
+        {"--json", nullptr, "print the summary as one JSON object (default: text)",
+         [](ToolOptions& o, const std::string&) {
+             o.json = true;
+             return true;
+         }},
+        {"--help", nullptr, "show this text",
+         [](ToolOptions& o, const std::string&) {
+             o.help = true;
+             return true;
+         }},
+    };
+    return specs;
+}
+
+}  // namespace
+
+ParsedOptions ParseToolOptions(const std::vector<std::string>& args) {
+    ParsedOptions parsed;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::optional<std::string> value;
+        if (const auto equals = name.find('='); name.rfind("--", 0) == 0 && equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name = name.substr(0, equals);
+        }
+        const auto& specs = Specs();
+        const auto spec = std::find_if(specs.begin(), specs.end(),
+                                       [&](const OptionSpec& s) { return name == s.name; });
+        if (spec == specs.end()) {
+            parsed.error = "unknown option " + args[i];
+            return parsed;
+        }
+        if (spec->argument != nullptr && !value) {
+            if (i + 1 >= args.size()) {
+                parsed.error = name + " needs a value (" + spec->argument + ")";
+                return parsed;
+            }
+            value = args[++i];
+        } else if (spec->argument == nullptr && value) {
+            parsed.error = name + " takes no value";
+            return parsed;
+        }
+        if (!spec->apply(parsed.options, value.value_or(""))) {
+            parsed.error = "bad value for " + name + ": " + value.value_or("") + " (expected " +
+                           spec->argument + ")";
+            return parsed;
+        }
+    }
+    return parsed;
+}
+
+std::string HelpText() {
+    std::string text =
+        "Usage: instrument-sim [OPTION]...\n"
+        "Simulates the instrument on a pseudo-terminal. Prints the device path on the first\n"
+        "line, serves one update (or loops), then prints a summary of what it received.\n"
+        "Exit status: 0 when the update completed and every given image matched, 1 when not,\n"
+        "2 for a bad command line or a pseudo-terminal that cannot be created.\n\n";
+    for (const OptionSpec& spec : Specs()) {
+        std::string head = std::string("  ") + spec.name;
+        if (spec.argument != nullptr) head += std::string(" ") + spec.argument;
+        text += head;
+        text += head.size() < 30 ? std::string(30 - head.size(), ' ') : std::string("\n") + std::string(30, ' ');
+        text += spec.help;
+        text += "\n";
+    }
+    return text;
+}
+
+}  // namespace instrument_sim
