@@ -1,0 +1,73 @@
+// updater-cli: updates the instrument's software from the command line with
+// the same worker and the same configuration as the window.
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "app/cli/cli_options.h"
+#include "app/cli/exit_status.h"
+#include "app/cli/line_presenter.h"
+#include "app/cli/port_listing.h"
+#include "app/cli/update_run.h"
+#include "app/configuration.h"
+#include "app/port_map.h"
+#include "app/port_text.h"
+
+namespace {
+
+constexpr const char* kProgramName = "updater-cli";
+constexpr const char* kTtyClassDir = "/sys/class/tty";
+
+int ListPorts(const std::string& iniPath) {
+    std::vector<cli::SerialDeviceInfo> devices = cli::ListSerialDevices(kTtyClassDir);
+    cli::AssignComNumbers(devices, app::ReadPortMap(iniPath));
+    const std::string text = cli::FormatDeviceList(devices);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return cli::kExitSuccess;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const cli::ParseResult parsed = cli::ParseCommandLine(arguments);
+    if (const auto* error = std::get_if<cli::UsageError>(&parsed)) {
+        // The port check's text stands alone, as the window shows it.
+        if (error->message == app::kPortRefusedText) {
+            std::fprintf(stderr, "%s\n", error->message.c_str());
+            return cli::kExitUsageError;
+        }
+        std::fprintf(stderr, "%s: %s\n", kProgramName, error->message.c_str());
+        std::fprintf(stderr, "Try '%s --help' for more information.\n", kProgramName);
+        return cli::kExitUsageError;
+    }
+    const cli::CliOptions& options = std::get<cli::CliOptions>(parsed);
+
+    switch (options.command) {
+    case cli::Command::kHelp: {
+        const std::string text = cli::UsageText(kProgramName);
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return cli::kExitSuccess;
+    }
+    case cli::Command::kVersion:
+        std::printf("%s %s\n", kProgramName, UPDATER_VERSION);
+        return cli::kExitSuccess;
+    case cli::Command::kListPorts:
+        return ListPorts(cli::IniPathOf(options, app::DefaultConfigurationPath()));
+    case cli::Command::kUpdate:
+        break;
+    }
+
+    cli::ConsoleStreams streams;
+    streams.outIsTerminal = isatty(STDOUT_FILENO) == 1;
+    streams.inIsTerminal = isatty(STDIN_FILENO) == 1;
+    streams.colourAllowed = !cli::ColourForbidden(std::getenv("NO_COLOR"));
+    return cli::RunUpdateFromConsole(options, cli::IniPathOf(options, app::DefaultConfigurationPath()),
+                                     streams);
+}
