@@ -1,0 +1,40 @@
+// The operator window's program: reads update.ini beside itself, shows the
+// window, and runs until the window is closed and any running update has
+// ended.
+
+#include <QMessageBox>
+
+#include <exception>
+#include <string>
+
+#include "app/configuration.h"
+#include "app/port_map.h"
+#include "app/qt/main_form.h"
+#include "app/qt/updater_application.h"
+#include "comlink/port_devices.h"
+
+namespace {
+
+// Points each COM port named in [PORTS] of update.ini at its device.
+void ApplyPortMap(const std::string& iniPath) {
+    for (const auto& [port, device] : app::ReadPortMap(iniPath)) {
+        SetPortDevicePath(port - 1, device);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    UpdaterApplication application(argc, argv);
+    try {
+        ApplyPortMap(app::DefaultConfigurationPath());
+        TMainForm MainForm;
+        MainForm.show();
+        const int status = QApplication::exec();
+        MainForm.FinishWorker();
+        return status;
+    } catch (const std::exception& failure) {
+        UpdaterApplication::ShowFailure(QString::fromLocal8Bit(failure.what()));
+    }
+    return 1;
+}
