@@ -1,0 +1,270 @@
+// updater-cli against the simulated instrument on a pseudo-terminal, in real
+// time: whole updates with both methods, the operator's No, failures the
+// instrument reports, links that cannot be opened, and the command line's own
+// refusals. Each test starts its own instrument-sim, so they run in parallel.
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+
+namespace {
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using cli_test::ChildProcess;
+using cli_test::ReadFile;
+using cli_test::TimedLine;
+
+// Tiny images keep each run to the protocol's own pauses.
+constexpr std::size_t kKernelSize = 120;
+constexpr std::size_t kUpdateSize = 130;
+constexpr auto kRunLimit = 60s;
+constexpr auto kSimulatorStartLimit = 5s;
+constexpr auto kSimulatorEndLimit = 20s;
+constexpr auto kFinalPause = 3000ms;
+// Scheduling slack allowed when timing the final pause.
+constexpr auto kTimingSlack = 100ms;
+
+constexpr const char* kPortRefused = "The port must be an integer between 1 and 35.";
+
+const std::vector<std::string> kMethod2Lines = {
+    "DATA:250:250",        "Contacting instrument.", "Switching to update mode.", "Synching baud rates.",
+    "Sending kernel.",     "DATA:250:200",           "DATA:250:130",              "Sending update.",
+    "DATA:250:100",        "DATA:250:2",             "DATA:250:1",                "DATA:250:0",
+    "Clearing flash.",     "Erasing flash.",         "Programming flash.",        "Starting new code.",
+    "Update successful.",
+};
+
+struct CliRun {
+    int status = -1;
+    std::vector<TimedLine> lines;
+    std::string err;
+    cli_test::Clock::time_point endedAt{};
+
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const TimedLine& line : lines) texts.push_back(line.text);
+        return texts;
+    }
+};
+
+struct SimulatorVerdict {
+    int status = -1;
+    std::string summary;
+};
+
+class CliEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static std::atomic<int> counter{0};
+        dir_ = fs::temp_directory_path() /
+               ("updater-cli-e2e-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        WriteImage(Path("kernel.bin"), kKernelSize, 7);
+        WriteImage(Path("update.bin"), kUpdateSize, 13);
+        link_ = Path("instrument");
+        WriteIni("");
+    }
+    void TearDown() override {
+        simulator_.reset();
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    static void WriteImage(const std::string& path, std::size_t size, int step) {
+        std::ofstream out(path, std::ios::binary);
+        for (std::size_t i = 0; i < size; ++i) out.put(static_cast<char>((i * step + 3) & 0xFF));
+    }
+
+    // update.ini with the two images, version 2.0.0, and `extra` after it.
+    void WriteIni(const std::string& extra) {
+        std::ofstream(Path("update.ini")) << "[UPDATE]\nversion=2.0.0\ninstrument=Orvane\n"
+                                          << "kernel_file=" << Path("kernel.bin") << "\n"
+                                          << "update_file=" << Path("update.bin") << "\n"
+                                          << extra;
+    }
+
+    // Starts instrument-sim on a pty named by link_, expecting both images.
+    void StartSimulator(std::vector<std::string> faults = {}) {
+        std::vector<std::string> arguments = {"--kernel", Path("kernel.bin"), "--update", Path("update.bin"),
+                                              "--link", link_, "--idle-timeout", "20"};
+        arguments.insert(arguments.end(), faults.begin(), faults.end());
+        simulator_ = std::make_unique<ChildProcess>(INSTRUMENT_SIM_PATH, arguments, Path("sim.out"),
+                                                    Path("sim.err"), false);
+        ASSERT_TRUE(simulator_->Started());
+        const auto deadline = cli_test::Clock::now() + kSimulatorStartLimit;
+        while (!fs::is_symlink(link_) && cli_test::Clock::now() < deadline) ::usleep(10'000);
+        ASSERT_TRUE(fs::is_symlink(link_)) << ReadFile(Path("sim.err"));
+    }
+
+    CliRun RunCli(const std::vector<std::string>& arguments) {
+        ChildProcess cli(UPDATER_CLI_PATH, arguments, "", Path("cli.err"), true);
+        CliRun run;
+        if (!cli.Started()) return run;
+        run.lines = cli.ReadAllOutput(kRunLimit);
+        run.status = cli.Wait(5s).value_or(-1);
+        run.endedAt = cli.EndedAt();
+        run.err = ReadFile(Path("cli.err"));
+        return run;
+    }
+
+    // The simulator's exit status and summary. A simulator still waiting for
+    // a host that gave up is stopped first.
+    SimulatorVerdict StopSimulator(bool expectFinished) {
+        SimulatorVerdict verdict;
+        std::optional<int> status = simulator_->Wait(expectFinished ? kSimulatorEndLimit : 100ms);
+        if (!status) {
+            simulator_->Terminate();
+            status = simulator_->Wait(5s);
+        }
+        verdict.status = status.value_or(-1);
+        verdict.summary = ReadFile(Path("sim.out"));
+        return verdict;
+    }
+
+    static void ExpectByteExact(const SimulatorVerdict& verdict) {
+        EXPECT_EQ(verdict.status, 0) << verdict.summary;
+        EXPECT_NE(verdict.summary.find("instrument: completed"), std::string::npos) << verdict.summary;
+        EXPECT_NE(verdict.summary.find("kernel: 120 bytes"), std::string::npos) << verdict.summary;
+        EXPECT_NE(verdict.summary.find("update: 130 bytes"), std::string::npos) << verdict.summary;
+        EXPECT_EQ(verdict.summary.find("differ"), std::string::npos) << verdict.summary;
+    }
+
+    fs::path dir_;
+    std::string link_;
+    std::unique_ptr<ChildProcess> simulator_;
+};
+
+TEST_F(CliEndToEnd, Method2SuccessRawLinesAndFinalPause) {
+    StartSimulator();
+    const CliRun run = RunCli({"--ini", Path("update.ini"), "--device", link_, "--yes", "--raw"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.Texts(), kMethod2Lines);
+    EXPECT_EQ(run.err, "Are you sure you want to update from 1.0.0 to 2.0.0?\n");
+    // The worker's final pause passes before the process ends.
+    ASSERT_FALSE(run.lines.empty());
+    EXPECT_GE(run.endedAt - run.lines.back().arrived, kFinalPause - kTimingSlack);
+    ExpectByteExact(StopSimulator(true));
+}
+
+TEST_F(CliEndToEnd, Method1SuccessThroughThePortsSection) {
+    WriteIni("[PORTS]\nCOM7=" + link_ + "\n");
+    StartSimulator({"--method", "1"});
+    const CliRun run = RunCli({"--ini", Path("update.ini"), "--port", "7", "--yes"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    // Not a terminal: the status texts alone, without progress or escapes.
+    EXPECT_EQ(run.Texts(), (std::vector<std::string>{"Contacting instrument.", "Synching baud rates.",
+                                                     "Sending kernel.", "Sending update.", "Clearing flash.",
+                                                     "Erasing flash.", "Programming flash.",
+                                                     "Update successful."}));
+    EXPECT_EQ(run.err, "");  // method 1 asks nothing
+    ExpectByteExact(StopSimulator(true));
+}
+
+TEST_F(CliEndToEnd, OperatorAnswersNo) {
+    StartSimulator();
+    const CliRun run = RunCli({"--ini", Path("update.ini"), "--device", link_, "--no", "--raw"});
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_EQ(run.Texts(), (std::vector<std::string>{"DATA:250:250", "Contacting instrument.", ""}));
+    EXPECT_EQ(run.err, "Are you sure you want to update from 1.0.0 to 2.0.0?\n");
+    EXPECT_NE(StopSimulator(false).summary.find("commands: \n"), std::string::npos);
+}
+
+TEST_F(CliEndToEnd, NoTerminalAndNoAnswerFlagMeansNo) {
+    StartSimulator({"--version", "3.1.4"});
+    const CliRun run = RunCli({"--ini", Path("update.ini"), "--device", link_});
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_EQ(run.Texts(), (std::vector<std::string>{"Contacting instrument."}));
+    EXPECT_EQ(run.err.find("Are you sure you want to update from 3.1.4 to 2.0.0?\n"), 0u) << run.err;
+    StopSimulator(false);
+}
+
+TEST_F(CliEndToEnd, MemoryErrorReportIsTheFinalText) {
+    StartSimulator({"--end-code", "memory-errors", "--memory-errors", "3"});
+    const CliRun run = RunCli({"--ini", Path("update.ini"), "--device", link_, "--yes", "--raw"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    const std::vector<std::string> expected(kMethod2Lines.begin(), kMethod2Lines.begin() + 7);
+    std::vector<std::string> texts = run.Texts();
+    ASSERT_EQ(texts.size(), expected.size() + 1);
+    EXPECT_EQ(texts.back(), "Error: 3 memory errors encountered.");
+    texts.pop_back();
+    EXPECT_EQ(texts, expected);
+    StopSimulator(false);
+}
+
+TEST_F(CliEndToEnd, FailingCommandStopsTheSequence) {
+    StartSimulator({"--status", "1=1"});
+    const CliRun run = RunCli({"--ini", Path("update.ini"), "--device", link_, "--yes", "--raw"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    std::vector<std::string> expected(kMethod2Lines.begin(), kMethod2Lines.begin() + 13);
+    expected.push_back("Could not clear flash.");
+    EXPECT_EQ(run.Texts(), expected);
+    StopSimulator(false);
+}
+
+TEST_F(CliEndToEnd, LinkThatCannotBeOpened) {
+    const CliRun missing = RunCli({"--ini", Path("update.ini"), "--device", Path("no-such-tty"), "--yes"});
+    EXPECT_EQ(missing.status, 4);
+    EXPECT_TRUE(missing.lines.empty());
+    EXPECT_NE(missing.err.find("ERROR: Can not establish communications."), std::string::npos) << missing.err;
+    EXPECT_NE(missing.err.find(Path("no-such-tty") + ": no such device"), std::string::npos) << missing.err;
+
+    // A device another program holds.
+    StartSimulator();
+    const int holder = ::open(link_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    const CliRun busy = RunCli({"--ini", Path("update.ini"), "--device", link_, "--yes"});
+    ::close(holder);
+    EXPECT_EQ(busy.status, 4);
+    EXPECT_NE(busy.err.find("busy"), std::string::npos) << busy.err;
+
+    if (::geteuid() != 0) {
+        std::ofstream(Path("locked")) << "x";
+        fs::permissions(Path("locked"), fs::perms::none);
+        const CliRun denied = RunCli({"--ini", Path("update.ini"), "--device", Path("locked"), "--yes"});
+        EXPECT_EQ(denied.status, 4);
+        EXPECT_NE(denied.err.find("dialout"), std::string::npos) << denied.err;
+    }
+    StopSimulator(false);
+}
+
+TEST_F(CliEndToEnd, CommandLineRefusals) {
+    const CliRun badPort = RunCli({"--port", "0x", "--yes"});
+    EXPECT_EQ(badPort.status, 3);
+    EXPECT_EQ(badPort.err, std::string(kPortRefused) + "\n");
+    EXPECT_TRUE(badPort.lines.empty());
+
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{}, {"--port", "1", "--device", link_}, {"--device", link_, "--yes", "--no"},
+          {"--device", link_, "--bogus"}, {"--device"}}) {
+        const CliRun run = RunCli(arguments);
+        EXPECT_EQ(run.status, 3) << run.err;
+        EXPECT_FALSE(run.err.empty());
+        EXPECT_TRUE(run.lines.empty());
+    }
+
+    const CliRun help = RunCli({"--help"});
+    EXPECT_EQ(help.status, 0);
+    ASSERT_FALSE(help.lines.empty());
+    EXPECT_EQ(help.lines.front().text, "Usage:");
+    const CliRun version = RunCli({"--version"});
+    EXPECT_EQ(version.status, 0);
+    ASSERT_EQ(version.lines.size(), 1u);
+    EXPECT_EQ(version.lines.front().text.find("updater-cli "), 0u);
+}
+
+}  // namespace
