@@ -78,8 +78,8 @@ void LinePresenter::DrawBar(const ProgressFigures& figures) {
     // Blanks over what a longer earlier drawing left behind.
     if (width < barWidth_) text.append(barWidth_ - width, ' ');
     barWidth_ = width;
-    if (settings_.colour) {
-        const std::size_t fillEnd = text.find_first_not_of('#', 1);
+    const std::size_t fillEnd = text.find_first_not_of('#', 1);
+    if (settings_.colour && fillEnd > 1) {
         text.insert(fillEnd, kColourReset);
         text.insert(1, kColourFilled);
     }
