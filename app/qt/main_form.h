@@ -63,6 +63,8 @@ public:
 
     // True while a worker runs (from its start until WorkerTerminated).
     bool UpdateRunning() const { return current_ != nullptr; }
+    // The running worker, or null; valid until its end notification returns.
+    DataExchange* CurrentWorker() const { return current_; }
 
     // Handles events until a running worker has ended and been destroyed
     // (its port closed); returns at once when none runs.
@@ -84,6 +86,10 @@ public:
     QFrame* Panel2 = nullptr;
     QLabel* Status = nullptr;
     TCGauge* ProgressBar = nullptr;
+
+signals:
+    // The status text has just been replaced by `text`.
+    void StatusShown(const QString& text);
 
 protected:
     // Routes WM_WORKERTEXT to the line handler; everything else as usual.

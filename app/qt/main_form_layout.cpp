@@ -134,4 +134,5 @@ void TMainForm::SetStatus(const QString& text) {
     // Grows to the right with its text, clipped inside Panel2's frame.
     const int room = Panel2->contentsRect().right() + 1 - Status->x();
     if (Status->width() > room) Status->resize(room, Status->height());
+    emit StatusShown(text);
 }
