@@ -1,0 +1,133 @@
+// Image transfers: the kernel echoed byte by byte with its end code, the
+// update image streamed with its last two bytes held back. Files are read one
+// byte at a time through a buffered stream, never loaded whole.
+
+#include <fstream>
+
+#include "engine/data_exchange.h"
+#include "engine/image_file.h"
+#include "platform/clock.h"
+
+namespace {
+
+constexpr int kKernelEchoTimeoutMs = 500;
+constexpr int kKernelEndCodeTimeoutMs = 500;
+constexpr int kKernelAccepted = 0x5A;
+constexpr int kKernelMemoryErrors = 0xA5;
+constexpr int kHeldBackBytes = 2;
+constexpr std::uint32_t kHeldBackPauseMs = 1000;
+// The port's transmit queue holds 8192 bytes; wait while it holds more than
+// this, so that the next byte always fits.
+constexpr int kTransmitQueueHighWater = 8190;
+
+// Reads the next byte of `image` into `byte`; false at the end or on error.
+bool NextByte(std::ifstream& image, std::uint8_t& byte) {
+    char c = 0;
+    if (!image.get(c)) {
+        return false;
+    }
+    byte = static_cast<std::uint8_t>(c);
+    return true;
+}
+
+std::string MemoryErrorText(int count) {
+    return "Error: " + std::to_string(count) + " memory errors encountered.";
+}
+
+}  // namespace
+
+std::int32_t DataExchange::GetImageSize(const std::string& path) {
+    std::ifstream image = engine::OpenImage(path);
+    if (!image) {
+        return -1;
+    }
+    image.seekg(0, std::ios::end);
+    const std::streamoff size = image.tellg();
+    if (size < 0) {
+        return -1;
+    }
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(size));
+}
+
+bool DataExchange::SendImageEchoed(const std::string& path, std::string& resultText) {
+    std::ifstream image = engine::OpenImage(path);
+    if (!image) {
+        return false;
+    }
+    std::uint8_t byte = 0;
+    while (NextByte(image, byte)) {
+        if (serial.WriteByte(byte) != 0) {
+            return false;
+        }
+        if (serial.ReadByte(kKernelEchoTimeoutMs) != byte) {
+            return false;
+        }
+        CountSentByte();
+    }
+    if (image.bad()) {
+        return false;
+    }
+    PostCurrentProgress();
+
+    const int endCode = serial.ReadByte(kKernelEndCodeTimeoutMs);
+    if (endCode == kKernelAccepted) {
+        return true;
+    }
+    if (endCode == kKernelMemoryErrors) {
+        const int low = serial.ReadByte(kKernelEndCodeTimeoutMs);
+        const int high = low < 0 ? low : serial.ReadByte(kKernelEndCodeTimeoutMs);
+        // A count that did not arrive in full is not reported as a count.
+        if (low >= 0 && high >= 0) {
+            resultText = MemoryErrorText(high * 256 + low);
+        }
+    }
+    return false;
+}
+
+bool DataExchange::SendImageStreamed(const std::string& path) {
+    std::ifstream image = engine::OpenImage(path);
+    if (!image) {
+        return false;
+    }
+    image.seekg(0, std::ios::end);
+    const std::streamoff size = image.tellg();
+    if (size < kHeldBackBytes) {
+        return false;
+    }
+    const std::streamoff bodyLength = size - kHeldBackBytes;
+    image.seekg(0, std::ios::beg);
+
+    std::uint8_t byte = 0;
+    for (std::streamoff sent = 0; sent != bodyLength; ++sent) {
+        if (!NextByte(image, byte)) {
+            return false;
+        }
+        while (serial.TxQueueCount() > kTransmitQueueHighWater) {
+            platform::SleepMs(0);
+        }
+        if (serial.WriteByte(byte) != 0) {
+            return false;
+        }
+        CountSentByte();
+    }
+    // The hold-back counts from the last body byte handed to the link; the
+    // transmit queue goes on draining meanwhile.
+    const std::uint32_t bodyEndMs = platform::NowMs();
+    PostCurrentProgress();
+    const std::uint32_t elapsedMs = platform::NowMs() - bodyEndMs;
+    if (elapsedMs < kHeldBackPauseMs) {
+        platform::SleepMs(kHeldBackPauseMs - elapsedMs);
+    }
+
+    for (int held = 0; held < kHeldBackBytes; ++held) {
+        if (!NextByte(image, byte)) {
+            return false;
+        }
+        if (serial.WriteByte(byte) != 0) {
+            return false;
+        }
+        CountDownOneByte();
+        PostCurrentProgress();
+    }
+    return true;
+}
