@@ -30,7 +30,8 @@ platform::Answer AnswerQuestion(AnswerPolicy policy, const std::string& question
     for (char& c : line) {
         if (c == '\n' || c == '\r') c = ' ';
     }
-    std::fprintf(streams.err, "%s\n", line.c_str());
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), streams.err);
     std::fflush(streams.err);
     switch (policy) {
     case AnswerPolicy::kYes:

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -24,6 +25,14 @@ namespace {
 constexpr const char* kProgramName = "updater-cli";
 constexpr const char* kTtyClassDir = "/sys/class/tty";
 
+// A reader that goes away (a closed pipe) must not cut an update short:
+// writes to it then fail quietly instead of ending the process.
+#if defined(SIGPIPE)
+void IgnoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
+#else
+void IgnoreBrokenPipes() {}
+#endif
+
 int ListPorts(const std::string& iniPath) {
     std::vector<cli::SerialDeviceInfo> devices = cli::ListSerialDevices(kTtyClassDir);
     cli::AssignComNumbers(devices, app::ReadPortMap(iniPath));
@@ -35,6 +44,7 @@ int ListPorts(const std::string& iniPath) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    IgnoreBrokenPipes();
     const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     const cli::ParseResult parsed = cli::ParseCommandLine(arguments);
     if (const auto* error = std::get_if<cli::UsageError>(&parsed)) {

@@ -18,6 +18,14 @@
 namespace cli {
 namespace {
 
+// Windows names its serial ports COM1, COM2, ...: there a --device of that
+// form opens the port of that number.
+#if defined(_WIN32)
+constexpr bool kComNamesArePorts = true;
+#else
+constexpr bool kComNamesArePorts = false;
+#endif
+
 // The window's text for a link that cannot be opened.
 constexpr const char* kLinkFailureText =
     "ERROR: Can not establish communications.  Make sure all connections are made and the instrument is on.";
@@ -52,7 +60,10 @@ std::string IniPathOf(const CliOptions& options, const std::string& defaultIniPa
 
 LinkChoice ChooseLink(const CliOptions& options, const std::string& iniPath) {
     LinkChoice link;
-    if (options.device) {
+    if (options.device && kComNamesArePorts && app::PortNumberOfKey(*options.device) != 0) {
+        link.portNumber = app::PortNumberOfKey(*options.device);
+        link.devicePath = app::DevicePathForPort(link.portNumber, {});
+    } else if (options.device) {
         link.portNumber = app::kMinPort;
         link.devicePath = *options.device;
         link.namedDirectly = true;

@@ -30,7 +30,7 @@ struct LinkChoice {
 
 // Returns the link for `options`: --port N opens the device that `iniPath`'s
 // [PORTS] maps to N (default /dev/ttyS<N-1>); --device PATH opens PATH as
-// port 1.
+// port 1 (on Windows "COM<N>" names port N).
 LinkChoice ChooseLink(const CliOptions& options, const std::string& iniPath);
 
 // Returns the configuration file of a run: --ini, else `defaultIniPath`.

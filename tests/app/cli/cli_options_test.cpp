@@ -111,12 +111,4 @@ TEST(CliOptions, PortTextRefusedWithTheWindowsText) {
     }
 }
 
-TEST(CliOptions, UsageTextNamesEveryOption) {
-    const std::string text = cli::UsageText("updater-cli");
-    for (const char* option : {"--ini", "--port", "--device", "--yes", "--no", "--raw", "--list-ports",
-                               "--help", "--version"}) {
-        EXPECT_NE(text.find(option), std::string::npos) << option;
-    }
-}
-
 }  // namespace

@@ -1,13 +1,11 @@
-// What updater-cli shows: the progress bar line, the three ways of printing
-// the worker's lines, and the exit status a run ends with.
+// What updater-cli shows: the progress bar line and the three ways of
+// printing the worker's lines.
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <optional>
 #include <string>
 
-#include "app/cli/exit_status.h"
 #include "app/cli/line_presenter.h"
 #include "app/cli/progress_bar.h"
 
@@ -118,18 +116,6 @@ TEST(LinePresenter, ColourOnlyWhenAllowed) {
     EXPECT_TRUE(cli::ColourForbidden("1"));
     EXPECT_FALSE(cli::ColourForbidden(""));
     EXPECT_FALSE(cli::ColourForbidden(nullptr));
-}
-
-TEST(ExitStatus, FollowsTheLastLineAndTheAnswer) {
-    using cli::ExitStatusForRun;
-    EXPECT_EQ(ExitStatusForRun(std::string("Update successful."), false), cli::kExitSuccess);
-    EXPECT_EQ(ExitStatusForRun(std::string("Could not clear flash."), false), cli::kExitUpdateFailed);
-    EXPECT_EQ(ExitStatusForRun(std::string("Error: 3 memory errors encountered."), false), cli::kExitUpdateFailed);
-    EXPECT_EQ(ExitStatusForRun(std::string(""), true), cli::kExitOperatorDeclined);
-    // An empty last line without a No, or no line at all, is a failure.
-    EXPECT_EQ(ExitStatusForRun(std::string(""), false), cli::kExitUpdateFailed);
-    EXPECT_EQ(ExitStatusForRun(std::nullopt, false), cli::kExitUpdateFailed);
-    EXPECT_EQ(ExitStatusForRun(std::string("Update successful. "), false), cli::kExitUpdateFailed);
 }
 
 }  // namespace
