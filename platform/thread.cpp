@@ -19,8 +19,8 @@ std::shared_future<void> Thread::Start(std::unique_ptr<Thread> thread) {
     try {
         std::thread worker([raw, ended]() {
             Run(std::unique_ptr<Thread>(raw));
-            // Ready only once this thread is fully gone, thread-locals included.
-            ended->set_value_at_thread_exit();
+            // The object is destroyed by now; nothing of it runs any more.
+            ended->set_value();
         });
         // The new thread owns the object from here on.
         static_cast<void>(thread.release());

@@ -37,9 +37,9 @@ public:
     void SetEndNotification(std::function<void()> notification);
 
     // Starts the body of `thread` on a new thread and takes ownership of it.
-    // Returns a future that becomes ready when that thread has ended, after
-    // the object's destruction (front ends that end the process wait on it so
-    // that the worker's resources are released first). If no thread can be
+    // Returns a future that becomes ready once the object has been destroyed
+    // on that thread (front ends that end the process wait on it so that the
+    // worker's resources, the port above all, are released first). If no thread can be
     // created, the end notification is dispatched and the object destroyed
     // on the window's thread after it; the body never runs.
     static std::shared_future<void> Start(std::unique_ptr<Thread> thread);
