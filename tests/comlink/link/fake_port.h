@@ -169,7 +169,9 @@ public:
         return Write(text, static_cast<int>(std::strlen(text)));
     }
     int Write(const void* buffer, int length) override {
-        const int taken = length < line_->txRoom ? length : line_->txRoom;
+        const int room = line_->txRoom > 0 ? line_->txRoom : 0;
+        const int wanted = length > 0 ? length : 0;
+        const int taken = wanted < room ? wanted : room;
         line_->sent.append(static_cast<const char*>(buffer), static_cast<std::size_t>(taken));
         line_->txRoom -= taken;
         if (taken < length) lastError = -805;
