@@ -3,6 +3,7 @@
 
 #include "app/qt/main_form.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -216,6 +217,7 @@ platform::Answer TMainForm::AskOperator(const std::string& text, const std::stri
 }
 
 int TMainForm::ExecBox(QMessageBox& box) {
+    for (QAbstractButton* button : box.buttons()) button->setIcon(QIcon());  // plain buttons, as everywhere
     openBoxes_.emplace_back(&box);
     const OnExit forget([this, &box] { std::erase(openBoxes_, QPointer<QMessageBox>(&box)); });
     return box.exec();

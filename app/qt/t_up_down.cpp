@@ -82,7 +82,8 @@ void TUpDown::keyPressEvent(QKeyEvent* event) {
 }
 
 bool TUpDown::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == associate_ && event->type() == QEvent::KeyPress && isEnabled()) {
+    // The type first: the box's own destruction passes through here too.
+    if (event->type() == QEvent::KeyPress && watched == associate_ && isEnabled()) {
         if (const int step = StepOfKey(*static_cast<QKeyEvent*>(event)); step != 0) {
             StepBy(step);
             return true;

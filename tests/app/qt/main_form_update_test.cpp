@@ -202,6 +202,8 @@ TEST_F(UpdateTest, ClosingWhileAskedAnswersNo) {
     EXPECT_EQ(model_->Record().Count(EventKind::kSwitchToBoot), 0);
 }
 
+// As the program runs: the event loop ends with the window, then the
+// program waits for the worker before it returns.
 TEST_F(UpdateTest, ClosingDuringTheTransferLetsTheUpdateFinish) {
     auto form = MakeForm(WriteConfiguration());
     instrument_sim::InstrumentConfig config;
@@ -214,10 +216,11 @@ TEST_F(UpdateTest, ClosingDuringTheTransferLetsTheUpdateFinish) {
         form->close();
     });
     form->show();
-    form->update->click();
-    ASSERT_TRUE(WaitUntil([&] { return !form->isVisible(); }));
+    QTimer::singleShot(0, form.get(), [&] { form->update->click(); });
+    QApplication::exec();  // until the last window has closed
     EXPECT_TRUE(closedWhileRunning);
-    form.reset();
+    form->FinishWorker();
+    EXPECT_FALSE(form->UpdateRunning());
 
     EXPECT_EQ(model_->Record().outcome, instrument_sim::Outcome::kCompleted);
     Serial serial;
