@@ -85,6 +85,9 @@ void TMainForm::CenterOnScreen() {
 }
 
 void TMainForm::updateClick() {
+    // One worker at a time (the button is disabled meanwhile; this also holds
+    // for a direct call).
+    if (current_ != nullptr) return;
     const std::optional<int> port = app::ParsePortNumber(ToText(Port->text()));
     if (!port) {
         ShowErrorBox(FromText(std::string(app::kPortRefusedText)));
