@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the project needs, then builds and runs every test suite in both
-# build trees: the default one and the AddressSanitizer/UBSan one.
+# build trees, the default one and the AddressSanitizer/UBSan one, and the
+# threaded parts (worker, channel, thread object) once more under
+# ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,7 +12,7 @@ werror=OFF
 [ "${CI:-}" = "true" ] && werror=ON
 jobs=$(nproc)
 
-for preset in default asan; do
+for preset in default asan tsan; do
   echo "== $preset: configure"
   cmake --preset "$preset" -DUPDATER_WERROR="$werror" >/dev/null
   echo "== $preset: build"
