@@ -57,11 +57,12 @@ constexpr bool Reached(std::uint32_t now, std::uint32_t deadline) {
 }
 
 // A deadline `timeoutMs` after the moment of construction on the current
-// clock. A negative time-out is already expired.
+// clock. A time-out of 0 or less is already expired (taken as 0, so that even
+// the most negative one does not wrap half the counter into the future).
 class Deadline {
 public:
     explicit Deadline(std::int32_t timeoutMs)
-        : deadline_(NowMs() + static_cast<std::uint32_t>(timeoutMs)) {}
+        : deadline_(NowMs() + static_cast<std::uint32_t>(timeoutMs > 0 ? timeoutMs : 0)) {}
     bool Expired() const { return Reached(NowMs(), deadline_); }
 
 private:

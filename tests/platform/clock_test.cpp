@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "platform/clock.h"
 
 namespace {
@@ -21,6 +23,14 @@ TEST(Deadline, ExpiresExactlyAtItsTimeEvenAcrossTheWrap) {
     EXPECT_FALSE(deadline.Expired());
     clock.Advance(1);
     EXPECT_TRUE(deadline.Expired());
+}
+
+TEST(Deadline, NegativeTimeOutsAreExpiredAtOnce) {
+    platform::VirtualClock clock(0x7FFFFFF0u);
+    platform::ScopedClock use(clock);
+    for (const std::int32_t timeoutMs : {0, -1, -1000, INT32_MIN + 1, INT32_MIN}) {
+        EXPECT_TRUE(platform::Deadline(timeoutMs).Expired()) << timeoutMs;
+    }
 }
 
 TEST(ScopedClock, InstallsAndRestoresTheCurrentClock) {
