@@ -74,9 +74,11 @@ bool DataExchange::SendImageEchoed(const std::string& path, std::string& resultT
         return true;
     }
     if (endCode == kKernelMemoryErrors) {
+        // Both count bytes are awaited, each with its own time-out, even when
+        // the first did not come; a count that did not arrive in full is not
+        // reported as a count.
         const int low = serial.ReadByte(kKernelEndCodeTimeoutMs);
-        const int high = low < 0 ? low : serial.ReadByte(kKernelEndCodeTimeoutMs);
-        // A count that did not arrive in full is not reported as a count.
+        const int high = serial.ReadByte(kKernelEndCodeTimeoutMs);
         if (low >= 0 && high >= 0) {
             resultText = MemoryErrorText(high * 256 + low);
         }

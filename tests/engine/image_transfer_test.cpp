@@ -45,6 +45,17 @@ TEST_F(KernelTest, EndCodeDecides) {
     }
 }
 
+TEST_F(KernelTest, BothCountBytesAreAwaitedEvenWhenTheFirstIsMissing) {
+    WriteImages(1, 2);
+    DataExchange& w = OpenWorker();
+    EchoThenEnd("\xA5");
+    const std::uint32_t start = clock.NowMs();
+    EXPECT_FALSE(w.SendImageEchoed(info.kernel_file, result));
+    // The end code 5 ms after the write, then two silent waits of 500 ms.
+    EXPECT_EQ(clock.NowMs() - start, 5U + 500U + 500U);
+    EXPECT_EQ(result, "");
+}
+
 TEST_F(KernelTest, EveryByteIsEchoedAndProgressFollowsTheSharedCount) {
     WriteImages(120, 130);
     DataExchange& w = OpenWorker();
