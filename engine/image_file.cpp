@@ -5,12 +5,6 @@
 
 namespace engine {
 
-bool ImageFileExists(const std::string& path) {
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    return !error && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
-}
-
 std::ifstream OpenImage(const std::string& path) {
     std::ifstream image;
     std::error_code error;

@@ -1,13 +1,11 @@
 #pragma once
-// Access to the image files: existence test and opening for raw byte reads.
+// Opening the image files for raw byte reads. (Their existence is tested with
+// platform::FileExists.)
 
 #include <fstream>
 #include <string>
 
 namespace engine {
-
-// True when `path` names an existing file that is not a directory.
-bool ImageFileExists(const std::string& path);
 
 // Opens `path` for reading raw bytes through a buffered stream. The stream is
 // in a failed state when the file cannot be opened or is a directory.

@@ -4,13 +4,13 @@
 #include <cstring>
 #include <vector>
 
+#include "comlink/text_terminators.h"
 #include "engine/data_exchange.h"
 #include "platform/clock.h"
 
 namespace {
 
 constexpr int kLineFeed = 0x0A;
-constexpr int kTerminatorLineFeed = -2;  // WriteText: send a line feed after the text
 
 constexpr const char* kProbeBody = "<CFG><OUTRATE>0</OUTRATE></CFG>";
 constexpr const char* kEmptyElement = "<>";
@@ -39,7 +39,7 @@ std::string ReadReplyLine(Serial& serial, unsigned int limit, int timeoutMs) {
 
 void DataExchange::WriteTagCommand(const std::string& body) {
     const std::string line = "<" + info->parent_tag + ">" + body + "</" + info->parent_tag + ">";
-    serial.WriteText(line.c_str(), kTerminatorLineFeed);
+    serial.WriteText(line.c_str(), kTerminatorLf);
 }
 
 std::int32_t DataExchange::DetectUpdateMethod() {
@@ -47,7 +47,7 @@ std::int32_t DataExchange::DetectUpdateMethod() {
     WriteTagCommand(kProbeBody);
     platform::SleepMs(kProbeSettleMs);
     serial.FlushInput();
-    serial.WriteText(kEmptyElement, kTerminatorLineFeed);
+    serial.WriteText(kEmptyElement, kTerminatorLf);
     for (int attempt = 0; attempt < kProbeReplyAttempts; ++attempt) {
         const std::string reply = ReadReplyLine(serial, kProbeReplyLimit, kProbeReplyTimeoutMs);
         if (reply.find(kAcknowledgement) != std::string::npos) {

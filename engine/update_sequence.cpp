@@ -3,8 +3,8 @@
 // pause that leaves the window time to show it.
 
 #include "engine/data_exchange.h"
-#include "engine/image_file.h"
 #include "platform/clock.h"
+#include "platform/file_exists.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ void DataExchange::RunUpdate() {
         result = text;
     };
 
-    if (!engine::ImageFileExists(info->kernel_file) || !engine::ImageFileExists(info->update_file)) {
+    if (!platform::FileExists(info->kernel_file) || !platform::FileExists(info->update_file)) {
         fail(kFailMissingImage);
     }
     PostCurrentProgress();
