@@ -1,26 +1,24 @@
 #include "comlink/qv_com_posix.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
-#include <utility>
 
 #if defined(__linux__)
 #include <linux/serial.h>
 #endif
 
 #include "comlink/port_devices.h"
+#include "comlink/posix/device_file.h"
+#include "comlink/posix/termios_settings.h"
 
 struct QvComPosix::DeviceState {
     termios saved{};  // the device's settings when opened, restored at close
@@ -58,158 +56,17 @@ constexpr std::uint8_t kModemDsr = 0x20;
 constexpr std::uint8_t kModemRi = 0x40;
 constexpr std::uint8_t kModemCd = 0x80;
 
-// Settings-record codes.
-constexpr std::uint8_t kStopBitsOne = 0;
-constexpr std::uint8_t kStopBitsOneAndHalf = 1;
-constexpr std::uint8_t kStopBitsTwo = 2;
-constexpr std::uint8_t kControlDisable = 0;
-constexpr std::uint8_t kControlEnable = 1;
-constexpr std::uint8_t kControlHandshake = 2;
 constexpr int kMinDataBits = 4;
 constexpr int kMaxDataBits = 8;
 constexpr int kFiveDataBits = 5;
 
-// Parity letters, searched in order; the position is the record's value.
-constexpr std::array<char, 5> kParityLetters = {'N', 'O', 'E', 'M', 'S'};
-constexpr std::uint8_t kParityNone = 0;
-constexpr std::uint8_t kParityOdd = 1;
-constexpr std::uint8_t kParityEven = 2;
-constexpr std::uint8_t kParityMark = 3;
-constexpr std::uint8_t kParitySpace = 4;
+// Flush directions and the limit that empties a whole queue.
+constexpr int kFlushReceive = 0;
+constexpr int kFlushTransmit = 1;
+constexpr int kFlushWholeQueue = 0;
 
 // The queue-status detail that Dump asks for.
 constexpr int kDumpStatusDetail = 7;
-
-struct RateEntry {
-    std::uint32_t rate;
-    speed_t speed;
-};
-
-constexpr RateEntry kRates[] = {
-    {50, B50},       {75, B75},         {110, B110},       {134, B134},
-    {150, B150},     {200, B200},       {300, B300},       {600, B600},
-    {1200, B1200},   {1800, B1800},     {2400, B2400},     {4800, B4800},
-    {9600, B9600},   {19200, B19200},   {38400, B38400},   {57600, B57600},
-    {115200, B115200}, {230400, B230400},
-#ifdef B460800
-    {460800, B460800},
-#endif
-#ifdef B500000
-    {500000, B500000},
-#endif
-#ifdef B576000
-    {576000, B576000},
-#endif
-#ifdef B921600
-    {921600, B921600},
-#endif
-#ifdef B1000000
-    {1000000, B1000000},
-#endif
-#ifdef B1152000
-    {1152000, B1152000},
-#endif
-#ifdef B1500000
-    {1500000, B1500000},
-#endif
-#ifdef B2000000
-    {2000000, B2000000},
-#endif
-};
-
-bool SpeedForRate(std::uint32_t rate, speed_t& speed) {
-    for (const RateEntry& entry : kRates) {
-        if (entry.rate == rate) {
-            speed = entry.speed;
-            return true;
-        }
-    }
-    return false;
-}
-
-bool SizeFlagForDataBits(int dataBits, tcflag_t& flag) {
-    switch (dataBits) {
-    case 5: flag = CS5; return true;
-    case 6: flag = CS6; return true;
-    case 7: flag = CS7; return true;
-    case 8: flag = CS8; return true;
-    default: return false;  // 4 data bits: no terminal device offers them
-    }
-}
-
-bool ParityFlags(std::uint8_t parity, tcflag_t& flags) {
-    switch (parity) {
-    case kParityNone: flags = 0; return true;
-    case kParityOdd: flags = PARENB | PARODD; return true;
-    case kParityEven: flags = PARENB; return true;
-#ifdef CMSPAR
-    case kParityMark: flags = PARENB | PARODD | CMSPAR; return true;
-    case kParitySpace: flags = PARENB | CMSPAR; return true;
-#endif
-    default: return false;
-    }
-}
-
-// The line-format bits the device must keep for a setting to count as taken.
-#ifdef CMSPAR
-constexpr tcflag_t kCheckedControlFlags = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
-#else
-constexpr tcflag_t kCheckedControlFlags = CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS;
-#endif
-
-// Turns `t` (the device's settings as found at open) into the settings for
-// `settings`: raw mode, the receiver on, modem control lines ignored, reads
-// that never wait. False, with errno EINVAL, for a setting that termios
-// cannot express (4 data bits, DSR or DTR handshake, an unknown rate).
-bool BuildTermios(const QvPosixSettings& settings, termios& t) {
-    speed_t speed = 0;
-    tcflag_t sizeFlag = 0;
-    tcflag_t parityFlags = 0;
-    // A terminal has no DSR handshake and no DTR handshake.
-    const bool unsupportedHandshake =
-        settings.fOutxDsrFlow != 0 || settings.fDtrControl == kControlHandshake;
-    if (!SpeedForRate(settings.baudRate, speed) || !SizeFlagForDataBits(settings.byteSize, sizeFlag) ||
-        !ParityFlags(settings.parity, parityFlags) || unsupportedHandshake) {
-        errno = EINVAL;
-        return false;
-    }
-    t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
-                                        IXON | IXOFF | IXANY | INPCK | IGNPAR);
-    if (settings.fParity != 0) t.c_iflag |= INPCK;
-    if (settings.fOutX != 0) t.c_iflag |= IXON;
-    if (settings.fInX != 0) t.c_iflag |= IXOFF;
-    t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-    t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
-    t.c_cflag &= ~kCheckedControlFlags;
-    t.c_cflag |= CLOCAL | CREAD | sizeFlag | parityFlags;
-    if (settings.stopBits != kStopBitsOne) t.c_cflag |= CSTOPB;  // one and a half with 5 bits
-    if (settings.fOutxCtsFlow != 0 || settings.fRtsControl == kControlHandshake) {
-        t.c_cflag |= CRTSCTS;  // one flag holds both directions of the RTS/CTS handshake
-    }
-    t.c_cc[VMIN] = 0;
-    t.c_cc[VTIME] = 0;
-    t.c_cc[VSTART] = static_cast<cc_t>(settings.xonChar);
-    t.c_cc[VSTOP] = static_cast<cc_t>(settings.xoffChar);
-    cfsetispeed(&t, speed);
-    cfsetospeed(&t, speed);
-    return true;
-}
-
-// Repeats a system call interrupted by a signal.
-template <typename Call>
-auto RetryOnInterrupt(Call call) {
-    for (;;) {
-        const auto result = call();
-        if (result >= 0 || errno != EINTR) return result;
-    }
-}
-
-// Waits up to `waitMs` for `events` on `fd`; the events that came.
-short PollFor(int fd, short events, int waitMs) {
-    pollfd entry{fd, events, 0};
-    const int ready = ::poll(&entry, 1, waitMs);
-    return ready > 0 ? entry.revents : 0;
-}
 
 std::int32_t ClampQueueSize(int size) { return std::clamp(size, 0, kMaxQueueSize); }
 
@@ -289,31 +146,14 @@ int QvComPosix::Open(int) {
 int QvComPosix::OpenDevice() {
     if (fd_ >= 0) return LINK_OK;  // already open
     const std::string path = PortDevicePath(portIndex);
-    const auto fail = [&](DeviceOpenFailure::Step step, int systemError) {
-        RecordDeviceOpenFailure({portIndex, path, step, systemError});
-        lastError = MapSystemError(systemError);
+    const OpenedDevice opened = OpenDeviceExclusive(path);
+    if (opened.fd < 0) {
+        RecordDeviceOpenFailure({portIndex, path, opened.failedStep, opened.systemError});
+        lastError = MapSystemError(opened.systemError);
         return lastError;
-    };
-
-    const int fd = RetryOnInterrupt(
-        [&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
-    if (fd < 0) return fail(DeviceOpenFailure::Step::kOpen, errno);
-
-    // Exclusive: a lock that holds against every opener, root included, and
-    // the terminal's own exclusive mode against later opens by others.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return fail(DeviceOpenFailure::Step::kLock, error);
     }
-    if (::tcgetattr(fd, &device_->saved) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return fail(DeviceOpenFailure::Step::kSettings, error);
-    }
-    ::ioctl(fd, TIOCEXCL);  // best effort: not every device offers it
-
-    fd_ = fd;
+    fd_ = opened.fd;
+    device_->saved = opened.saved;
     errorCounts_ = {};
     GatherLineErrors();  // start counting from the device's present counters
     lineErrors_ = 0;
@@ -322,16 +162,13 @@ int QvComPosix::OpenDevice() {
 
 int QvComPosix::CloseDevice() {
     if (fd_ < 0) return LINK_OK;
-    Flush(0, 0);
-    Flush(1, 0);
+    Flush(kFlushReceive, kFlushWholeQueue);
+    Flush(kFlushTransmit, kFlushWholeQueue);
     SetModemLine(TIOCM_DTR, false);
     SetModemLine(TIOCM_RTS, false);
-    ::tcsetattr(fd_, TCSANOW, &device_->saved);
-    ::ioctl(fd_, TIOCNXCL);
-    ::flock(fd_, LOCK_UN);
-    const int closed = ::close(fd_);
+    const int closeError = ReleaseDevice(fd_, device_->saved);
     fd_ = -1;
-    if (closed != 0 && errno != EINTR) {  // after EINTR the descriptor is released anyway
+    if (closeError != 0) {
         lastError = LINK_ERR_CLOSE;
         return LINK_ERR_CLOSE;
     }
@@ -350,12 +187,7 @@ int QvComPosix::ApplySettings() {
         lastError = MapSystemError(errno);
         return lastError;
     }
-    // tcsetattr succeeds when any part was taken: a device that dropped the
-    // rate or the line format refused the settings.
-    const bool refused = cfgetospeed(&taken) != cfgetospeed(&wanted) ||
-                         cfgetispeed(&taken) != cfgetispeed(&wanted) ||
-                         (taken.c_cflag & kCheckedControlFlags) != (wanted.c_cflag & kCheckedControlFlags);
-    if (refused) {
+    if (!DeviceKeptSettings(wanted, taken)) {
         errno = EINVAL;
         lastError = MapSystemError(errno);
         return lastError;
@@ -367,7 +199,7 @@ int QvComPosix::MapSystemError(int) { return LINK_ERR_GENERAL; }
 
 int QvComPosix::Idle() {
     if (fd_ < 0) {
-        ::poll(nullptr, 0, kIdleWaitMs);
+        PollSleep(kIdleWaitMs);
         return 0;
     }
     // Input already reported and not read since does not count as ready
@@ -378,7 +210,7 @@ int QvComPosix::Idle() {
     if ((events & POLLIN) != 0) inputReported_ = true;
     if ((events & POLLOUT) != 0) writeWaiting_ = false;  // room came: the writer's turn
     // A hung-up device is always "ready": wait anyway rather than spin.
-    if ((events & (POLLHUP | POLLERR | POLLNVAL)) != 0) ::poll(nullptr, 0, kIdleWaitMs);
+    if ((events & (POLLHUP | POLLERR | POLLNVAL)) != 0) PollSleep(kIdleWaitMs);
     return 0;
 }
 
@@ -460,16 +292,16 @@ int QvComPosix::QueueStatus(QvQueueStatus& status, int) {
 }
 
 int QvComPosix::SetBufferSizes(int rxSize, int xoffLimit, int txSize) {
-    Flush(0, 0);
-    Flush(1, 0);
+    Flush(kFlushReceive, kFlushWholeQueue);
+    Flush(kFlushTransmit, kFlushWholeQueue);
     if (rxSize > 0) rxQueueSize_ = ClampQueueSize(rxSize);
     if (txSize > 0) txQueueSize_ = ClampQueueSize(txSize);
     settings_.xonLim = static_cast<std::uint16_t>(rxQueueSize_ / kXonLimitDivisor);
     if (xoffLimit > 0) settings_.xoffLim = static_cast<std::uint16_t>(ClampQueueSize(xoffLimit));
     // The kernel's queues have fixed sizes: the sizes only bound what this
     // port reports and accepts.
-    Flush(0, 0);
-    Flush(1, 0);
+    Flush(kFlushReceive, kFlushWholeQueue);
+    Flush(kFlushTransmit, kFlushWholeQueue);
     return ApplySettings();
 }
 
@@ -650,12 +482,12 @@ int QvComPosix::Read(void* buffer, int length) {
 }
 
 int QvComPosix::Flush(int direction, int limit) {
-    if (direction != 0) {
+    if (direction != kFlushReceive) {
         if (fd_ >= 0) ::tcflush(fd_, TCOFLUSH);
         writeWaiting_ = false;
         return LINK_OK;
     }
-    if (limit <= 0) {
+    if (limit <= kFlushWholeQueue) {
         if (fd_ >= 0) ::tcflush(fd_, TCIFLUSH);
         inputReported_ = false;
         return LINK_OK;

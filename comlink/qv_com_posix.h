@@ -11,34 +11,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "comlink/posix/posix_settings.h"
 #include "comlink/qv_com_link.h"
-
-// The port's settings record, kept in memory, edited field by field and
-// sent to the device as a whole after each change. Field meanings follow the
-// Win32 device settings record so that both port types report the same
-// values (GetFormat, Dump).
-struct QvPosixSettings {
-    std::uint32_t baudRate = 0;
-    std::uint8_t byteSize = 0;   // data bits
-    std::uint8_t parity = 0;     // 0 none, 1 odd, 2 even, 3 mark, 4 space
-    std::uint8_t stopBits = 0;   // 0 one, 1 one and a half, 2 two
-    std::uint8_t fBinary = 0;
-    std::uint8_t fParity = 0;        // input parity checking
-    std::uint8_t fOutxCtsFlow = 0;   // transmit held by CTS
-    std::uint8_t fOutxDsrFlow = 0;   // transmit held by DSR
-    std::uint8_t fDtrControl = 0;    // 0 disable, 1 enable, 2 handshake
-    std::uint8_t fRtsControl = 0;    // 0 disable, 1 enable, 2 handshake
-    std::uint8_t fOutX = 0;          // transmit XON/XOFF
-    std::uint8_t fInX = 0;           // receive XON/XOFF
-    std::uint8_t fNull = 0;
-    std::uint8_t fAbortOnError = 0;
-    std::uint16_t xonLim = 0;
-    std::uint16_t xoffLim = 0;
-    char xonChar = 0;
-    char xoffChar = 0;
-    char eofChar = 0;
-    char evtChar = 0;
-};
 
 class QvComPosix : public QvComLink {
 public:

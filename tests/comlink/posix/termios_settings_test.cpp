@@ -1,0 +1,93 @@
+// The settings record as termios: what a terminal can express, and the check
+// that a device kept the rate and the line format.
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "comlink/posix/termios_settings.h"
+
+namespace {
+
+QvPosixSettings Raw8N1(std::uint32_t rate) {
+    QvPosixSettings settings;
+    settings.baudRate = rate;
+    settings.byteSize = 8;
+    settings.parity = kParityNone;
+    settings.stopBits = kStopBitsOne;
+    settings.fDtrControl = kControlEnable;
+    settings.xonChar = 0x11;
+    settings.xoffChar = 0x13;
+    return settings;
+}
+
+TEST(TermiosSettings, ExpressesTheRecord) {
+    struct Case {
+        const char* what;
+        void (*edit)(QvPosixSettings&);
+        tcflag_t cflagsSet;
+        tcflag_t iflagsSet;
+    };
+    const Case cases[] = {
+        {"8N1", [](QvPosixSettings&) {}, CS8, 0},
+        {"7E2", [](QvPosixSettings& s) { s.byteSize = 7; s.parity = kParityEven; s.stopBits = kStopBitsTwo; },
+         CS7 | PARENB | CSTOPB, 0},
+        {"5O1.5", [](QvPosixSettings& s) { s.byteSize = 5; s.parity = kParityOdd; s.stopBits = kStopBitsOneAndHalf; },
+         CS5 | PARENB | PARODD | CSTOPB, 0},
+        {"CTS", [](QvPosixSettings& s) { s.fOutxCtsFlow = 1; }, CS8 | CRTSCTS, 0},
+        {"XON/XOFF", [](QvPosixSettings& s) { s.fOutX = 1; s.fInX = 1; }, CS8, IXON | IXOFF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QvPosixSettings settings = Raw8N1(9600);
+        c.edit(settings);
+        termios t{};
+        t.c_iflag = ICRNL | ISTRIP;
+        t.c_lflag = ICANON | ECHO;
+        t.c_oflag = OPOST;
+        ASSERT_TRUE(BuildTermios(settings, t));
+        EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS), c.cflagsSet);
+        EXPECT_EQ(t.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
+        EXPECT_EQ(t.c_iflag, c.iflagsSet);
+        EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
+        EXPECT_EQ(t.c_oflag & OPOST, 0u);
+        EXPECT_EQ(cfgetospeed(&t), B9600);
+        EXPECT_EQ(t.c_cc[VSTART], 0x11);
+        EXPECT_EQ(t.c_cc[VSTOP], 0x13);
+    }
+}
+
+TEST(TermiosSettings, RefusesWhatATerminalCannotDo) {
+    const std::pair<const char*, void (*)(QvPosixSettings&)> cases[] = {
+        {"4 data bits", [](QvPosixSettings& s) { s.byteSize = 4; }},
+        {"rate without a code", [](QvPosixSettings& s) { s.baudRate = 14400; }},
+        {"DTR handshake", [](QvPosixSettings& s) { s.fDtrControl = kControlHandshake; }},
+        {"DSR handshake", [](QvPosixSettings& s) { s.fOutxDsrFlow = 1; }},
+        {"parity code outside the table", [](QvPosixSettings& s) { s.parity = 5; }},
+    };
+    for (const auto& [what, edit] : cases) {
+        SCOPED_TRACE(what);
+        QvPosixSettings settings = Raw8N1(9600);
+        edit(settings);
+        termios t{};
+        errno = 0;
+        EXPECT_FALSE(BuildTermios(settings, t));
+        EXPECT_EQ(errno, EINVAL);
+    }
+}
+
+TEST(TermiosSettings, DeviceKeptSettingsComparesRateAndFormatOnly) {
+    termios wanted{};
+    ASSERT_TRUE(BuildTermios(Raw8N1(38400), wanted));
+    termios taken = wanted;
+    taken.c_iflag |= IXANY;  // not part of the rate or the format
+    EXPECT_TRUE(DeviceKeptSettings(wanted, taken));
+    cfsetospeed(&taken, B9600);
+    EXPECT_FALSE(DeviceKeptSettings(wanted, taken));
+    taken = wanted;
+    taken.c_cflag |= PARENB;
+    EXPECT_FALSE(DeviceKeptSettings(wanted, taken));
+}
+
+}  // namespace
