@@ -20,6 +20,17 @@ std::atomic<bool> stopRequested{false};
 
 extern "C" void RequestStop(int) { stopRequested.store(true); }
 
+// Interrupts, a closed terminal and a termination request end the serving
+// loop, so that the pty and its link are removed on the way out. A reader of
+// the output that goes away (`instrument-sim | head -n 1`) must not kill the
+// tool before that either: writes to it then just fail.
+void InstallSignalHandlers() {
+    std::signal(SIGINT, RequestStop);
+    std::signal(SIGTERM, RequestStop);
+    std::signal(SIGHUP, RequestStop);
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
 int UsageError(const std::string& message) {
     std::cerr << "instrument-sim: " << message << "\nTry 'instrument-sim --help'.\n";
     return kExitUsage;
@@ -39,7 +50,7 @@ void PrintSummary(const instrument_sim::SessionResult& result, bool json) {
 
 int main(int argc, char** argv) {
     static_assert(std::atomic<bool>::is_always_lock_free);
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     instrument_sim::ParsedOptions parsed = instrument_sim::ParseToolOptions(args);
     if (!parsed.error.empty()) return UsageError(parsed.error);
     instrument_sim::ToolOptions& options = parsed.options;
@@ -54,13 +65,12 @@ int main(int argc, char** argv) {
         return UsageError(error);
     }
 
+    InstallSignalHandlers();
     instrument_sim::PseudoTerminal pty(options.linkPath);
     if (!pty.IsOpen()) {
         std::cerr << "instrument-sim: cannot create the pseudo-terminal: " << pty.Error() << "\n";
         return kExitUsage;
     }
-    std::signal(SIGINT, RequestStop);
-    std::signal(SIGTERM, RequestStop);
     std::cout << pty.SlavePath() << std::endl;
     std::cerr << "instrument-sim: serving on " << pty.SlavePath();
     if (!options.linkPath.empty()) std::cerr << " (also " << options.linkPath << ")";
