@@ -99,7 +99,9 @@ QvComPosix::QvComPosix(int index, int rxQueueSize, int txQueueSize)
 }
 
 QvComPosix::~QvComPosix() {
-    if (fd_ >= 0 && HoldsPortIndex()) CloseDevice();
+    // A device this object opened is released even when its index was never
+    // counted (OpenDevice called on its own); the base gives the count back.
+    if (fd_ >= 0) CloseDevice();
 }
 
 int QvComPosix::Open(int) {
@@ -349,7 +351,7 @@ int QvComPosix::Break(int state) {
         lastError = LINK_ERR_BREAK;
         return lastError;
     }
-    breakState_ = start ? 1 : 0;
+    breakState_ = static_cast<std::uint16_t>(state);  // kept as given, whichever way it went
     return breakState_;
 }
 

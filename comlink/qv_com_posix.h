@@ -20,7 +20,7 @@ public:
     // kept to 16 bits), then raises DTR and RTS. LastError() is 0 when the
     // device is open and set up, else the code of the failure.
     QvComPosix(int portIndex, int rxQueueSize, int txQueueSize);
-    // Closes the device when this object opened it (CloseDevice).
+    // Closes the device (CloseDevice) whenever this object holds it open.
     ~QvComPosix() override;
 
     // Waits at most about 1 ms for received data (or, after a short write,
@@ -48,7 +48,8 @@ public:
     // 0, -803, -830, -832, or -801 when the device refuses the mode.
     int SetHandshake(int rxMode, int txMode) override;
     int GetHandshake(int& rxMode, int& txMode) override;
-    // Negative reads; 1 starts, other values end a break. The state or -827.
+    // Negative reads; 1 starts, other values end a break. Returns the state
+    // as given and stored (16 bits), or -827.
     int Break(int state) override;
     // 0 or 1, 2 for an id without meaning, or the result of Break.
     int Signal(int lineId, int value) override;

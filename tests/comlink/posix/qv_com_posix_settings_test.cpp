@@ -102,10 +102,15 @@ TEST_F(QvComPosixSettings, SignalAnswersByLineId) {
     EXPECT_EQ(port.Signal(LINE_BREAK, -1), 0);
     EXPECT_EQ(port.Signal(LINE_BREAK, 1), 1);
     EXPECT_EQ(port.Break(-1), 1);
-    EXPECT_EQ(port.Signal(LINE_BREAK, 0), 0);
+    // Any state but 1 ends the break and is kept as given (16 bits).
+    EXPECT_EQ(port.Signal(LINE_BREAK, 2), 2);
+    EXPECT_EQ(port.Break(-1), 2);
+    EXPECT_EQ(port.Break(0x10003), 3);
 
     QvLineRecord record;
     port.ReadLineStatus(record);
+    EXPECT_EQ(record.Field(LINE_BREAK), 3);
+    EXPECT_EQ(port.Signal(LINE_BREAK, 0), 0);
     EXPECT_EQ(record.Field(LINE_DTR), 0);
     EXPECT_EQ(record.Field(LINE_RTS), 1);
     EXPECT_EQ(record.Field(LINE_OVERRUN), 0);
