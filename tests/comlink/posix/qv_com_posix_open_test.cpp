@@ -138,4 +138,19 @@ TEST(QvComPosixOpen, IndexOutsideTheTableIsRefusedBeforeAnyDevice) {
     EXPECT_FALSE(LastDeviceOpenFailure().has_value());
 }
 
+TEST(QvComPosixOpen, DeviceOpenedWithoutItsIndexIsStillReleased) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    ScopedPortDevice outside(kPortCount, pty.SlavePath());
+    {
+        Links port(kPortCount, kQueueSize, kQueueSize);
+        ASSERT_EQ(port.LastError(), LINK_ERR_PORT);
+        ASSERT_EQ(port.OpenDevice(), LINK_OK);  // holds the device, not the index
+        EXPECT_NE(port.NativeHandle(), 0);
+    }
+    ScopedPortDevice mapping(kPortIndex, pty.SlavePath());
+    Links next(kPortIndex, kQueueSize, kQueueSize);
+    EXPECT_EQ(next.LastError(), LINK_OK);
+}
+
 }  // namespace
