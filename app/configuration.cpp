@@ -1,5 +1,6 @@
 #include "app/configuration.h"
 
+#include "app/profile_source.h"
 #include "platform/executable_path.h"
 #include "platform/profile.h"
 
@@ -14,7 +15,8 @@ std::string DefaultConfigurationPath() {
 }
 
 update_info ReadUpdateInfo(const std::string& iniPath) {
-    const platform::ProfileFile profile(iniPath);
+    // What cannot be read as a profile reads as a missing file: the defaults.
+    const platform::ProfileFile profile(UsableAsProfile(iniPath) ? iniPath : std::string());
     update_info info;
     info.version = profile.GetString(kUpdateSection, "version", kDefaultVersion);
     info.instrument = profile.GetString(kUpdateSection, "instrument", kDefaultInstrument);

@@ -1,5 +1,6 @@
 #include "app/port_map.h"
 
+#include "app/profile_source.h"
 #include "platform/profile.h"
 
 namespace app {
@@ -21,7 +22,8 @@ int PortNumberOfKey(std::string_view key) {
 }
 
 PortMap ReadPortMap(const std::string& iniPath) {
-    const platform::ProfileFile profile(iniPath);
+    // What cannot be read as a profile reads as a missing file: no entries.
+    const platform::ProfileFile profile(UsableAsProfile(iniPath) ? iniPath : std::string());
     PortMap ports;
     for (const std::string& key : profile.Keys(kPortsSection)) {
         const int port = PortNumberOfKey(key);

@@ -19,6 +19,7 @@
 #include "app/configuration.h"
 #include "app/port_map.h"
 #include "app/port_text.h"
+#include "app/profile_source.h"
 
 namespace {
 
@@ -39,6 +40,15 @@ int ListPorts(const std::string& iniPath) {
     const std::string text = cli::FormatDeviceList(devices);
     std::fwrite(text.data(), 1, text.size(), stdout);
     return cli::kExitSuccess;
+}
+
+// A --ini that names a directory or a device is a mistake worth stopping
+// for (a device may never end); a missing file only gives the defaults.
+bool IniUsable(const cli::CliOptions& options) {
+    if (!options.iniPath || app::UsableAsProfile(*options.iniPath)) return true;
+    std::fprintf(stderr, "%s: --ini %s is a directory or a device, not a configuration file\n", kProgramName,
+                 options.iniPath->c_str());
+    return false;
 }
 
 }  // namespace
@@ -69,8 +79,10 @@ int main(int argc, char** argv) {
         std::printf("%s %s\n", kProgramName, UPDATER_VERSION);
         return cli::kExitSuccess;
     case cli::Command::kListPorts:
+        if (!IniUsable(options)) return cli::kExitUsageError;
         return ListPorts(cli::IniPathOf(options, app::DefaultConfigurationPath()));
     case cli::Command::kUpdate:
+        if (!IniUsable(options)) return cli::kExitUsageError;
         break;
     }
 

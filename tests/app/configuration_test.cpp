@@ -2,6 +2,7 @@
 
 #include "app/configuration.h"
 #include "app/port_map.h"
+#include "app/profile_source.h"
 #include "temp_ini.h"
 
 namespace {
@@ -40,6 +41,21 @@ TEST(Configuration, DefaultsWithoutTheFileOrKeys) {
     EXPECT_EQ(none.kernel_file, "");
     EXPECT_EQ(app::WindowCaption(none), "Unknown Update(Mar 22 2010)");
     EXPECT_EQ(app::TitleLabel(none), "Unknown Instrument Software Update (Unknown)");
+}
+
+TEST(Configuration, DirectoriesAndDevicesReadAsMissing) {
+    TempIni file("[UPDATE]\ninstrument=Orvane\n[PORTS]\nCOM2=/dev/pts/9\n");
+    const std::string folder = std::filesystem::temp_directory_path().string();
+    EXPECT_TRUE(app::UsableAsProfile(file.Path()));
+    EXPECT_TRUE(app::UsableAsProfile(file.Path() + ".missing"));
+    EXPECT_FALSE(app::UsableAsProfile(folder));
+    EXPECT_FALSE(app::UsableAsProfile("/dev/zero"));  // never ends
+
+    EXPECT_EQ(app::ReadUpdateInfo(folder).instrument, "Unknown");
+    EXPECT_EQ(app::ReadUpdateInfo("/dev/zero").version, "Unknown");
+    EXPECT_TRUE(app::ReadPortMap(folder).empty());
+    EXPECT_TRUE(app::ReadPortMap("/dev/zero").empty());
+    EXPECT_EQ(app::ReadPortMap(file.Path()).at(2), "/dev/pts/9");
 }
 
 TEST(Configuration, LivesBesideTheExecutable) {

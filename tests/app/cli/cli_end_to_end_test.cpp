@@ -250,7 +250,9 @@ TEST_F(CliEndToEnd, CommandLineRefusals) {
 
     for (const std::vector<std::string>& arguments :
          {std::vector<std::string>{}, {"--port", "1", "--device", link_}, {"--device", link_, "--yes", "--no"},
-          {"--device", link_, "--bogus"}, {"--device"}}) {
+          {"--device", link_, "--bogus"}, {"--device"},
+          // A configuration that is a folder or a never-ending device.
+          {"--ini", dir_.string(), "--device", Path("no-device"), "--yes"}, {"--ini", "/dev/zero", "--list-ports"}}) {
         const CliRun run = RunCli(arguments);
         EXPECT_EQ(run.status, 3) << run.err;
         EXPECT_FALSE(run.err.empty());
