@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <utility>
 
 namespace instrument_sim {
 namespace {
@@ -33,6 +34,49 @@ std::optional<std::pair<int, unsigned long>> Pair(const std::string& text, unsig
 
 // What an option does with its value; returns false when the value is bad.
 using Handler = std::function<bool(ToolOptions&, const std::string&)>;
+
+// The type a number is stored as: T itself, or the T inside std::optional<T>.
+template <typename T>
+struct StoredAs {
+    using type = T;
+};
+template <typename T>
+struct StoredAs<std::optional<T>> {
+    using type = T;
+};
+
+// An option whose value is a number up to `max`, stored in `field`.
+template <typename Field>
+Handler NumberInto(Field InstrumentConfig::*field, unsigned long max) {
+    return [field, max](ToolOptions& o, const std::string& v) {
+        const auto n = Number(v, max);
+        if (!n) return false;
+        o.session.config.*field = static_cast<typename StoredAs<Field>::type>(*n);
+        return true;
+    };
+}
+
+// An option whose value is one of the names in `choices`, stored in `field`.
+template <typename Field>
+Handler ChoiceInto(Field InstrumentConfig::*field, std::map<std::string, Field> choices) {
+    return [field, choices = std::move(choices)](ToolOptions& o, const std::string& v) {
+        const auto found = choices.find(v);
+        if (found == choices.end()) return false;
+        o.session.config.*field = found->second;
+        return true;
+    };
+}
+
+// An option "C=V", repeatable: value V up to `max` for command C, in `field`.
+template <typename Map>
+Handler PairInto(Map InstrumentConfig::*field, unsigned long max) {
+    return [field, max](ToolOptions& o, const std::string& v) {
+        const auto p = Pair(v, max);
+        if (!p) return false;
+        (o.session.config.*field)[p->first] = static_cast<typename Map::mapped_type>(p->second);
+        return true;
+    };
+}
 
 struct OptionSpec {
     const char* name;
@@ -63,23 +107,11 @@ const std::vector<OptionSpec>& Specs() {
          }},
         {"--version-reply", "version|none|silent",
          "answer to the version query: the version, lines without it, or nothing (default version)",
-         [](ToolOptions& o, const std::string& v) {
-             static const std::map<std::string, VersionReply> modes = {
-                 {"version", VersionReply::kVersion},
-                 {"none", VersionReply::kNoVersion},
-                 {"silent", VersionReply::kSilent}};
-             const auto found = modes.find(v);
-             if (found == modes.end()) return false;
-             o.session.config.versionReply = found->second;
-             return true;
-         }},
+         ChoiceInto(&InstrumentConfig::versionReply, {{"version", VersionReply::kVersion},
+                                                      {"none", VersionReply::kNoVersion},
+                                                      {"silent", VersionReply::kSilent}})},
         {"--versionless-lines", "N", "lines sent with --version-reply none (default 5)",
-         [](ToolOptions& o, const std::string& v) {
-             const auto n = Number(v, 1000);
-             if (!n) return false;
-             o.session.config.versionlessLines = static_cast<int>(*n);
-             return true;
-         }},
+         NumberInto(&InstrumentConfig::versionlessLines, 1000)},
         {"--probe-reply", "TEXT", "reply line to the <CFG> probe line (default none)",
          [](ToolOptions& o, const std::string& v) {
              o.session.config.probeLineReply = v;
@@ -96,140 +128,49 @@ const std::vector<OptionSpec>& Specs() {
              return !v.empty();
          }},
         {"--kernel-size", "N", "kernel size without a file; 0: ends after 200 ms of silence (default 0)",
-         [](ToolOptions& o, const std::string& v) {
-             const auto n = Number(v, 0x7FFFFFFF);
-             if (!n) return false;
-             o.session.config.kernelSize = static_cast<std::uint32_t>(*n);
-             return true;
-         }},
+         NumberInto(&InstrumentConfig::kernelSize, 0x7FFFFFFF)},
         {"--update-size", "N", "update size without a file; 0: ends after 2000 ms of silence (default 0)",
-         [](ToolOptions& o, const std::string& v) {
-             const auto n = Number(v, 0x7FFFFFFF);
-             if (!n) return false;
-             o.session.config.updateSize = static_cast<std::uint32_t>(*n);
-             return true;
-         }},
+         NumberInto(&InstrumentConfig::updateSize, 0x7FFFFFFF)},
         {"--no-line-time", nullptr, "bytes arrive at once instead of taking 10 bit-times each (default: line time on)",
          [](ToolOptions& o, const std::string&) {
              o.session.config.lineTime = false;
              return true;
          }},
         {"--noise", "garble|drop", "bytes at a foreign rate are garbled as a UART would, or dropped (default garble)",
-         [](ToolOptions& o, const std::string& v) {
-             if (v != "garble" && v != "drop") return false;
-             o.session.config.noise = v == "drop" ? NoiseMode::kDrop : NoiseMode::kGarble;
-             return true;
-         }},
+         ChoiceInto(&InstrumentConfig::noise, {{"garble", NoiseMode::kGarble}, {"drop", NoiseMode::kDrop}})},
         {"--sync-from", "N", "answer 0xAA from the N-th carriage-return probe; 0: never (default 1)",
-         [](ToolOptions& o, const std::string& v) {
-             const auto n = Number(v, 1'000'000);
-             if (!n) return false;
-             o.session.config.syncFromProbe = static_cast<int>(*n);
-             return true;
-         }},
+         NumberInto(&InstrumentConfig::syncFromProbe, 1'000'000)},
         {"--pre-sync-reply", "BYTE", "answer to the probes before that one (default none)",
-         [](ToolOptions& o, const std::string& v) {
-             const auto n = Number(v, 255);
-             if (!n) return false;
-             o.session.config.preSyncReply = static_cast<std::uint8_t>(*n);
-             return true;
-         }},
+         NumberInto(&InstrumentConfig::preSyncReply, 255)},
         {"--sync-delay", "MS", "delay of the answer to a probe (default 0)",
-         [](ToolOptions& o, const std::string& v) {
-             const auto n = Number(v, 3'600'000);
-             if (!n) return false;
-             o.session.config.syncReplyDelayMs = static_cast<std::uint32_t>(*n);
-             return true;
-         }},
+         NumberInto(&InstrumentConfig::syncReplyDelayMs, 3'600'000)},
         {"--wrong-echo-at", "N", "echo kernel byte N (0-based) inverted (default never)",
-         [](ToolOptions& o, const std::string& v) {
-             const auto n = Number(v, 0x7FFFFFFF);
-             if (!n) return false;
-             o.session.config.wrongEchoAtByte = static_cast<int>(*n);
-             return true;
-         }},
+         NumberInto(&InstrumentConfig::wrongEchoAtByte, 0x7FFFFFFF)},
         {"--late-echo-at", "N", "echo kernel byte N late by --late-echo-ms (default never)",
-         [](ToolOptions& o, const std::string& v) {
-             const auto n = Number(v, 0x7FFFFFFF);
-             if (!n) return false;
-             o.session.config.lateEchoAtByte = static_cast<int>(*n);
-             return true;
-         }},
+         NumberInto(&InstrumentConfig::lateEchoAtByte, 0x7FFFFFFF)},
         {"--late-echo-ms", "MS", "how late that echo comes (default 600)",
-         [](ToolOptions& o, const std::string& v) {
-             const auto n = Number(v, 3'600'000);
-             if (!n) return false;
-             o.session.config.lateEchoMs = static_cast<std::uint32_t>(*n);
-             return true;
-         }},
+         NumberInto(&InstrumentConfig::lateEchoMs, 3'600'000)},
         {"--stray-before-echo", "N", "send --stray-byte before the echo of kernel byte N (default never)",
-         [](ToolOptions& o, const std::string& v) {
-             const auto n = Number(v, 0x7FFFFFFF);
-             if (!n) return false;
-             o.session.config.strayBeforeEchoAtByte = static_cast<int>(*n);
-             return true;
-         }},
+         NumberInto(&InstrumentConfig::strayBeforeEchoAtByte, 0x7FFFFFFF)},
         {"--stray-before-command", "C", "send --stray-byte before the echo of command C (default never)",
-         [](ToolOptions& o, const std::string& v) {
-             const auto n = Number(v, 255);
-             if (!n) return false;
-             o.session.config.strayBeforeCommandEcho = static_cast<int>(*n);
-             return true;
-         }},
+         NumberInto(&InstrumentConfig::strayBeforeCommandEcho, 255)},
         {"--stray-byte", "BYTE", "the stray byte (default 0x55)",
-         [](ToolOptions& o, const std::string& v) {
-             const auto n = Number(v, 255);
-             if (!n) return false;
-             o.session.config.strayByte = static_cast<std::uint8_t>(*n);
-             return true;
-         }},
+         NumberInto(&InstrumentConfig::strayByte, 255)},
         {"--end-code", "accept|memory-errors|bad", "how the kernel ends: 0x5A, 0xA5 and a count, or "
                                                    "--bad-end-code (default accept)",
-         [](ToolOptions& o, const std::string& v) {
-             static const std::map<std::string, KernelEnd> ends = {
-                 {"accept", KernelEnd::kAccept},
-                 {"memory-errors", KernelEnd::kMemoryErrors},
-                 {"bad", KernelEnd::kBadCode}};
-             const auto found = ends.find(v);
-             if (found == ends.end()) return false;
-             o.session.config.kernelEnd = found->second;
-             return true;
-         }},
+         ChoiceInto(&InstrumentConfig::kernelEnd, {{"accept", KernelEnd::kAccept},
+                                                   {"memory-errors", KernelEnd::kMemoryErrors},
+                                                   {"bad", KernelEnd::kBadCode}})},
         {"--memory-errors", "N", "count reported with --end-code memory-errors (default 3)",
-         [](ToolOptions& o, const std::string& v) {
-             const auto n = Number(v, 0xFFFF);
-             if (!n) return false;
-             o.session.config.memoryErrors = static_cast<std::uint16_t>(*n);
-             return true;
-         }},
+         NumberInto(&InstrumentConfig::memoryErrors, 0xFFFF)},
         {"--bad-end-code", "BYTE", "end code sent with --end-code bad (default 0x00)",
-         [](ToolOptions& o, const std::string& v) {
-             const auto n = Number(v, 255);
-             if (!n) return false;
-             o.session.config.badEndCode = static_cast<std::uint8_t>(*n);
-             return true;
-         }},
+         NumberInto(&InstrumentConfig::badEndCode, 255)},
         {"--status", "C=S", "status byte S for command C, repeatable (default 0 for all)",
-         [](ToolOptions& o, const std::string& v) {
-             const auto p = Pair(v, 255);
-             if (!p) return false;
-             o.session.config.statusFor[p->first] = static_cast<std::uint8_t>(p->second);
-             return true;
-         }},
+         PairInto(&InstrumentConfig::statusFor, 255)},
         {"--status-delay", "C=MS", "time before the status of command C, repeatable (default 0)",
-         [](ToolOptions& o, const std::string& v) {
-             const auto p = Pair(v, 3'600'000);
-             if (!p) return false;
-             o.session.config.statusDelayMs[p->first] = static_cast<std::uint32_t>(p->second);
-             return true;
-         }},
+         PairInto(&InstrumentConfig::statusDelayMs, 3'600'000)},
         {"--echo-delay", "C=MS", "time before the echo of command C, repeatable (default 0)",
-         [](ToolOptions& o, const std::string& v) {
-             const auto p = Pair(v, 3'600'000);
-             if (!p) return false;
-             o.session.config.commandEchoDelayMs[p->first] = static_cast<std::uint32_t>(p->second);
-             return true;
-         }},
+         PairInto(&InstrumentConfig::commandEchoDelayMs, 3'600'000)},
         {"--no-status", "C", "echo command C but never send its status (default: status sent)",
          [](ToolOptions& o, const std::string& v) {
              const auto n = Number(v, 255);
