@@ -14,13 +14,11 @@ bin=build/bin
 ini=samples/update.ini
 work=$(mktemp -d)
 link="$work/instrument"
-sim_pid=""
+# shellcheck source=scripts/simulator.sh
+source scripts/simulator.sh
 
 cleanup() {
-  if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
-    kill "$sim_pid" 2>/dev/null || true
-    wait "$sim_pid" 2>/dev/null || true
-  fi
+  stop_simulator
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -28,19 +26,8 @@ trap 'exit 130' INT TERM
 
 echo
 echo "== Starting the simulated instrument"
-"$bin/instrument-sim" --kernel samples/kernel.bin --update samples/update.bin \
-  --link "$link" >"$work/sim.out" 2>"$work/sim.err" &
-sim_pid=$!
-for _ in $(seq 100); do
-  [ -L "$link" ] && break
-  kill -0 "$sim_pid" 2>/dev/null || break
-  sleep 0.05
-done
-if [ ! -L "$link" ]; then
-  echo "The simulated instrument did not start:" >&2
-  cat "$work/sim.err" >&2
-  exit 1
-fi
+start_simulator "$bin" "$link" "$work/sim.out" "$work/sim.err" \
+  --kernel samples/kernel.bin --update samples/update.bin || exit 1
 echo "instrument-sim serves on $(head -n 1 "$work/sim.out") (also $link)"
 
 echo

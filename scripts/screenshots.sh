@@ -21,12 +21,10 @@ done
 
 mkdir -p "$out"
 work=$(mktemp -d)
-sim_pid=""
+# shellcheck source=scripts/simulator.sh
+source "$root/scripts/simulator.sh"
 cleanup() {
-  if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
-    kill "$sim_pid" 2>/dev/null || true
-    wait "$sim_pid" 2>/dev/null || true
-  fi
+  stop_simulator
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -47,14 +45,9 @@ kernel_file=$work/kernel.bin
 COM1=$link
 INI
 
-"$bin/instrument-sim" --kernel "$work/kernel.bin" --update "$work/update.bin" \
-  --link "$link" ${SIM_OPTIONS:-} >"$work/sim.out" 2>"$work/sim.err" &
-sim_pid=$!
-for _ in $(seq 100); do
-  [ -L "$link" ] && break
-  sleep 0.05
-done
-[ -L "$link" ] || { echo "the simulated instrument did not start:" >&2; cat "$work/sim.err" >&2; exit 1; }
+# shellcheck disable=SC2086 # SIM_OPTIONS holds several options
+start_simulator "$bin" "$link" "$work/sim.out" "$work/sim.err" \
+  --kernel "$work/kernel.bin" --update "$work/update.bin" ${SIM_OPTIONS:-} || exit 1
 
 # The session on the virtual display.
 cat >"$work/session.sh" <<'SESSION'
