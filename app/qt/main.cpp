@@ -35,6 +35,8 @@ int main(int argc, char** argv) {
         return status;
     } catch (const std::exception& failure) {
         UpdaterApplication::ShowFailure(QString::fromLocal8Bit(failure.what()));
+    } catch (...) {
+        UpdaterApplication::ShowFailure(QString());  // not a failure the program knows: no message
     }
     return 1;
 }
