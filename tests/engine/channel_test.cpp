@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "engine_fixture.h"
+#include "scripted_fixture.h"
 
 namespace engine_test {
 namespace {
@@ -26,7 +26,8 @@ TEST(MessageQueueTest, OldestFirstAndNullWhenEmpty) {
     queue.Append(std::make_unique<DataMessage>(DataMessage{"left behind"}));
 }  // a line still waiting is released with the queue
 
-class ChannelTest : public EngineTest {};
+// Over a scripted line: the channel needs an open link but no instrument.
+class ChannelTest : public ScriptedTest {};
 
 TEST_F(ChannelTest, PostQueuesThenNotifiesAndTakeNeverInventsALine) {
     DataExchange& w = OpenWorker();
