@@ -1,6 +1,5 @@
 #include "app/configuration.h"
 
-#include "app/profile_source.h"
 #include "platform/executable_path.h"
 #include "platform/profile.h"
 
@@ -16,7 +15,7 @@ std::string DefaultConfigurationPath() {
 
 update_info ReadUpdateInfo(const std::string& iniPath) {
     // What cannot be read as a profile reads as a missing file: the defaults.
-    const platform::ProfileFile profile(UsableAsProfile(iniPath) ? iniPath : std::string());
+    const platform::ProfileFile profile(iniPath);
     update_info info;
     info.version = profile.GetString(kUpdateSection, "version", kDefaultVersion);
     info.instrument = profile.GetString(kUpdateSection, "instrument", kDefaultInstrument);

@@ -1,6 +1,5 @@
 #include "app/port_map.h"
 
-#include "app/profile_source.h"
 #include "platform/profile.h"
 
 namespace app {
@@ -23,7 +22,7 @@ int PortNumberOfKey(std::string_view key) {
 
 PortMap ReadPortMap(const std::string& iniPath) {
     // What cannot be read as a profile reads as a missing file: no entries.
-    const platform::ProfileFile profile(UsableAsProfile(iniPath) ? iniPath : std::string());
+    const platform::ProfileFile profile(iniPath);
     PortMap ports;
     for (const std::string& key : profile.Keys(kPortsSection)) {
         const int port = PortNumberOfKey(key);

@@ -1,7 +1,9 @@
 #include "platform/profile.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <system_error>
 
 namespace platform {
 namespace {
@@ -46,7 +48,19 @@ std::string Limited(std::string_view value) {
     return std::string(value.substr(0, kProfileValueMax));
 }
 
+// A folder cannot be read as text and a device may never end (/dev/zero):
+// both read as a missing file. Regular files and pipes are read.
+bool ReadableAsText(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);  // follows links
+    if (error) return false;
+    return !fs::is_directory(status) && !fs::is_character_file(status) && !fs::is_block_file(status);
+}
+
 std::string ReadWholeFile(const std::string& path, bool& ok) {
+    ok = ReadableAsText(path);
+    if (!ok) return {};
     std::ifstream in(path, std::ios::binary);
     ok = static_cast<bool>(in);
     if (!ok) return {};

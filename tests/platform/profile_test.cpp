@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/executable_path.h"
 #include "platform/file_exists.h"
 #include "platform/profile.h"
@@ -57,6 +59,13 @@ TEST(ProfileString, MissingFileSectionOrKeyGivesTheDefault) {
     EXPECT_EQ(GetProfileString(ini.Path(), "s", "other", ""), "");
     EXPECT_TRUE(GetProfileKeys(ini.Path(), "t").empty());
     EXPECT_FALSE(platform::ProfileFile(ini.Path() + ".missing").Loaded());
+}
+
+TEST(ProfileString, FoldersAndDevicesReadAsMissingFiles) {
+    const std::string folder = std::filesystem::temp_directory_path().string();
+    EXPECT_FALSE(platform::ProfileFile(folder).Loaded());
+    EXPECT_EQ(GetProfileString(folder, "s", "k", "d"), "d");
+    EXPECT_FALSE(platform::ProfileFile("/dev/zero").Loaded());  // would never end
 }
 
 TEST(ProfileString, ValuesAreCutAt2047Characters) {
