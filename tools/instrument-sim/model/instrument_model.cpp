@@ -30,29 +30,39 @@ InstrumentModel::~InstrumentModel() = default;
 
 void InstrumentModel::AdvanceTo(std::uint64_t nowMs) {
     const std::lock_guard lock(mutex_);
-    AdvanceLocked(nowMs);
+    AdvanceLocked(nowMs * kNsPerMs);
 }
 
 void InstrumentModel::AdvanceToClock(std::uint32_t clockMs) {
     const std::lock_guard lock(mutex_);
-    const std::uint64_t target =
-        lastClockMs_ ? nowMs_ + static_cast<std::uint32_t>(clockMs - *lastClockMs_) : clockMs;
+    const std::uint64_t targetMs =
+        lastClockMs_ ? nowNs_ / kNsPerMs + static_cast<std::uint32_t>(clockMs - *lastClockMs_)
+                     : clockMs;
     lastClockMs_ = clockMs;
-    AdvanceLocked(target);
+    AdvanceLocked(targetMs * kNsPerMs);
 }
 
 std::uint64_t InstrumentModel::NowMs() const {
     const std::lock_guard lock(mutex_);
-    return nowMs_;
+    return nowNs_ / kNsPerMs;
 }
 
-// Plays everything due up to `nowMs` in time order: bytes reaching the
+void InstrumentModel::AdvanceToNs(std::uint64_t nowNs) {
+    const std::lock_guard lock(mutex_);
+    AdvanceLocked(nowNs);
+}
+
+std::uint64_t InstrumentModel::NowNs() const {
+    const std::lock_guard lock(mutex_);
+    return nowNs_;
+}
+
+// Plays everything due up to `targetNs` in time order: bytes reaching the
 // instrument, the instrument's planned bytes going onto the line, its timers,
 // and bytes reaching the host (which land in the host's inbox at the host's
 // rate of that moment).
-void InstrumentModel::AdvanceLocked(std::uint64_t nowMs) {
-    if (nowMs < nowMs_) return;
-    const std::uint64_t targetNs = nowMs * kNsPerMs;
+void InstrumentModel::AdvanceLocked(std::uint64_t targetNs) {
+    if (targetNs < nowNs_) return;
     while (!behaviour_->HungUp()) {
         const auto next = Earliest(toInstrument_->NextArrivalNs(), behaviour_->NextDueNs());
         if (!next || *next > targetNs) break;
@@ -72,7 +82,7 @@ void InstrumentModel::AdvanceLocked(std::uint64_t nowMs) {
         toHost_->Clear();
         hostInbox_.clear();
     }
-    nowMs_ = nowMs;
+    nowNs_ = targetNs;
 }
 
 void InstrumentModel::DeliverToInstrument(const WireByte& byte, std::uint64_t atNs) {
@@ -104,16 +114,25 @@ void InstrumentModel::DeliverToHost(std::uint64_t atNs) {
 
 std::optional<std::uint64_t> InstrumentModel::NextDueMs() const {
     const std::lock_guard lock(mutex_);
-    const auto next = Earliest(Earliest(toInstrument_->NextArrivalNs(), toHost_->NextArrivalNs()),
-                               behaviour_->NextDueNs());
+    const auto next = NextDueLocked();
     if (!next) return std::nullopt;
     return (*next + kNsPerMs - 1) / kNsPerMs;
+}
+
+std::optional<std::uint64_t> InstrumentModel::NextDueNs() const {
+    const std::lock_guard lock(mutex_);
+    return NextDueLocked();
+}
+
+std::optional<std::uint64_t> InstrumentModel::NextDueLocked() const {
+    return Earliest(Earliest(toInstrument_->NextArrivalNs(), toHost_->NextArrivalNs()),
+                    behaviour_->NextDueNs());
 }
 
 void InstrumentModel::SetHostRate(std::uint32_t baud) {
     const std::lock_guard lock(mutex_);
     hostRate_ = baud;
-    behaviour_->NoteHostRate(baud, nowMs_ * kNsPerMs);
+    behaviour_->NoteHostRate(baud, nowNs_);
 }
 
 std::uint32_t InstrumentModel::HostRate() const {
@@ -124,9 +143,9 @@ std::uint32_t InstrumentModel::HostRate() const {
 std::size_t InstrumentModel::HostWrite(const std::uint8_t* data, std::size_t count) {
     const std::lock_guard lock(mutex_);
     if (behaviour_->HungUp()) return 0;
-    for (std::size_t i = 0; i < count; ++i) toInstrument_->Send(data[i], hostRate_, nowMs_ * kNsPerMs);
+    for (std::size_t i = 0; i < count; ++i) toInstrument_->Send(data[i], hostRate_, nowNs_);
     // Without line time the bytes arrive at once: let the instrument act now.
-    AdvanceLocked(nowMs_);
+    AdvanceLocked(nowNs_);
     return count;
 }
 
@@ -137,7 +156,7 @@ std::size_t InstrumentModel::HostTxPending() const {
 
 void InstrumentModel::HostFlushTx() {
     const std::lock_guard lock(mutex_);
-    toInstrument_->DropNotStarted(nowMs_ * kNsPerMs);
+    toInstrument_->DropNotStarted(nowNs_);
 }
 
 std::vector<std::uint8_t> InstrumentModel::HostRead() {

@@ -1,10 +1,11 @@
 #pragma once
 // InstrumentModel: the simulated instrument and the serial line to it, as
-// pure logic driven by time in milliseconds and by bytes. No I/O, no clock of
-// its own: the caller tells it the time (AdvanceTo / AdvanceToClock) before
-// each operation, hands it the host's bytes and takes the bytes that have
-// reached the host. The same model feeds the in-process SimulatedPort
-// (virtual time) and the pty tool (real time).
+// pure logic driven by time and by bytes. No I/O, no clock of its own: the
+// caller tells it the time (AdvanceTo / AdvanceToClock in milliseconds, or
+// AdvanceToNs in nanoseconds) before each operation, hands it the host's
+// bytes and takes the bytes that have reached the host. The same model feeds
+// the in-process SimulatedPort (virtual milliseconds) and the pty tool (real
+// time in nanoseconds, so that each byte keeps its exact line time).
 //
 // The line: each direction carries bytes one after the other, each taking 10
 // bit-times at the rate it was sent with (when lineTime is on). A byte that
@@ -49,10 +50,19 @@ public:
     // the first call puts model time at `clockMs`, later calls add the
     // wrap-safe difference to the previous reading.
     void AdvanceToClock(std::uint32_t clockMs);
+    // Model time in whole milliseconds (rounded down).
     std::uint64_t NowMs() const;
     // The earliest model time at which something is due (a byte arriving
-    // at either end, a delayed answer, the end-of-image gap), or nothing.
+    // at either end, a delayed answer, the end-of-image gap), rounded up to
+    // a whole millisecond, or nothing.
     std::optional<std::uint64_t> NextDueMs() const;
+
+    // The same three in nanoseconds, for a caller that keeps real line
+    // time: AdvanceToNs moves model time to `nowNs` (never back), NowNs
+    // returns it, NextDueNs returns the exact time the next thing is due.
+    void AdvanceToNs(std::uint64_t nowNs);
+    std::uint64_t NowNs() const;
+    std::optional<std::uint64_t> NextDueNs() const;
 
     // --- The host's end of the line -----------------------------------
     // The rate the host's UART sends and listens at, from now on.
@@ -85,7 +95,8 @@ public:
     bool ImagesMatch() const;
 
 private:
-    void AdvanceLocked(std::uint64_t nowMs);
+    void AdvanceLocked(std::uint64_t nowNs);
+    std::optional<std::uint64_t> NextDueLocked() const;
     void DeliverToInstrument(const WireByte& byte, std::uint64_t atNs);
     void DeliverToHost(std::uint64_t atNs);
     SummaryInput Summary(const ModelRecord& record) const;
@@ -95,7 +106,7 @@ private:
     std::unique_ptr<InstrumentBehaviour> behaviour_;
     std::unique_ptr<Wire> toInstrument_;
     std::unique_ptr<Wire> toHost_;
-    std::uint64_t nowMs_ = 0;
+    std::uint64_t nowNs_ = 0;
     std::optional<std::uint32_t> lastClockMs_;
     std::uint32_t hostRate_ = kApplicationBaud;
     std::deque<std::uint8_t> hostInbox_;  // arrived at the host, not yet read
