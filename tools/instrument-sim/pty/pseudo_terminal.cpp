@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <time.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -24,6 +25,8 @@ constexpr RateEntry kRates[] = {
     {B2400, 2400},   {B4800, 4800},     {B9600, 9600},     {B19200, 19200},   {B38400, 38400},
     {B57600, 57600}, {B115200, 115200}, {B230400, 230400},
 };
+
+constexpr std::uint64_t kNsPerSecond = 1'000'000'000;
 
 std::string SystemError(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
@@ -110,10 +113,18 @@ long PseudoTerminal::Write(const std::uint8_t* data, std::size_t count) {
     return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
 }
 
-bool PseudoTerminal::WaitReadable(int timeoutMs) const {
-    if (master_ < 0) return false;
-    pollfd entry{master_, POLLIN, 0};
-    return poll(&entry, 1, timeoutMs) > 0 && (entry.revents & POLLIN) != 0;
+PseudoTerminal::Ready PseudoTerminal::Wait(std::uint64_t timeoutNs, bool forInput,
+                                            bool forOutput) const {
+    const timespec timeout{static_cast<time_t>(timeoutNs / kNsPerSecond),
+                           static_cast<long>(timeoutNs % kNsPerSecond)};
+    const short events = static_cast<short>((forInput ? POLLIN : 0) | (forOutput ? POLLOUT : 0));
+    pollfd entry{master_, events, 0};
+    const bool watch = master_ >= 0 && events != 0;
+    Ready ready;
+    if (ppoll(watch ? &entry : nullptr, watch ? 1 : 0, &timeout, nullptr) <= 0) return ready;
+    ready.readable = (entry.revents & POLLIN) != 0;
+    ready.writable = (entry.revents & POLLOUT) != 0;
+    return ready;
 }
 
 }  // namespace instrument_sim

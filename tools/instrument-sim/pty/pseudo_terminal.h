@@ -36,8 +36,16 @@ public:
     // Writes towards the program without waiting. The count taken (possibly
     // 0 when the slave's input is full), or -1 when the master failed.
     long Write(const std::uint8_t* data, std::size_t count);
-    // Waits up to `timeoutMs` for the program's bytes. True when some came.
-    bool WaitReadable(int timeoutMs) const;
+    // What Wait found on the master.
+    struct Ready {
+        bool readable = false;  // the program's bytes can be read
+        bool writable = false;  // the program's input has room again
+    };
+    // Waits up to `timeoutNs` nanoseconds for the program's bytes (when
+    // `forInput`) or for room in the program's input (when `forOutput`);
+    // with neither it just sleeps that long. Returns what became ready;
+    // nothing at the time-out, when a signal came or on an error.
+    Ready Wait(std::uint64_t timeoutNs, bool forInput, bool forOutput) const;
     // Closes both ends and removes the link: the device vanishes.
     void Close();
 

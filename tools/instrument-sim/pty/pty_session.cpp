@@ -2,33 +2,42 @@
 
 #include <algorithm>
 #include <chrono>
-#include <deque>
-#include <thread>
 #include <vector>
 
+#include <sys/prctl.h>
+
 #include "tools/instrument-sim/model/instrument_model.h"
+#include "tools/instrument-sim/model/wire.h"
 
 namespace instrument_sim {
 namespace {
 
 constexpr std::size_t kReadChunk = 4096;
-// With line time on, the session takes from the master only what the line
-// can carry in one millisecond at the host's rate, plus one byte, so that
-// the host's writes back up in the pty as they would in a UART's queue.
-constexpr std::uint32_t kBitsPerByte = 10;
-constexpr std::uint32_t kMsPerSecond = 1000;
+constexpr std::uint64_t kNsPerMs = 1'000'000;
+// With line time on, the session takes bytes from the master only as the
+// line carries them, so that the host's writes back up in the pty as they
+// would in a UART's queue. It keeps about this much line time queued ahead
+// of the wire (a UART's 16-byte FIFO at 38400 baud), and at least two bytes
+// (the one on the wire and the next behind it): the model starts each byte
+// the moment the one before is through, so the line never idles as long as
+// the session wakes within that margin.
+constexpr std::uint64_t kLineLookAheadNs = 4 * kNsPerMs;
+constexpr std::size_t kMinBytesAhead = 2;
 
+// How many bytes the line has room for now.
 std::size_t LineRoom(const InstrumentModel& model) {
     if (!model.Config().lineTime) return kReadChunk;
-    const std::size_t perMs = model.HostRate() / kBitsPerByte / kMsPerSecond + 1;
+    const std::uint64_t ahead = std::max<std::uint64_t>(
+        kMinBytesAhead, kLineLookAheadNs / ByteTimeNs(model.HostRate()));
     const std::size_t pending = model.HostTxPending();
-    return pending >= perMs ? 0 : perMs - pending;
+    return pending >= ahead ? 0 : std::min<std::size_t>(ahead - pending, kReadChunk);
 }
 
-class RealTime {
+// Nanoseconds on the steady clock since the session started.
+class SessionClock {
 public:
-    std::uint64_t NowMs() const {
-        return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+    std::uint64_t NowNs() const {
+        return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
                                               std::chrono::steady_clock::now() - start_)
                                               .count());
     }
@@ -36,6 +45,34 @@ public:
 private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
+
+// While it lives, the calling thread's timed waits end on time: Linux lets
+// them run late by the thread's timer slack (50 µs by default), which would
+// add to each of the two byte times of every echoed byte.
+class PreciseTimers {
+public:
+    PreciseTimers() : previous_(prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0)) {
+        prctl(PR_SET_TIMERSLACK, kPreciseSlackNs, 0, 0, 0);
+    }
+    ~PreciseTimers() {
+        if (previous_ > 0) prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(previous_), 0, 0, 0);
+    }
+    PreciseTimers(const PreciseTimers&) = delete;
+    PreciseTimers& operator=(const PreciseTimers&) = delete;
+
+private:
+    static constexpr unsigned long kPreciseSlackNs = 1'000;
+    int previous_;
+};
+
+// How long to wait from `nowNs`: until the model's next due time, at most
+// the longest wait between two looks at the line.
+std::uint64_t WaitNs(const InstrumentModel& model, std::uint64_t nowNs) {
+    const std::uint64_t longest = std::uint64_t{kMaxPollMs} * kNsPerMs;
+    const auto due = model.NextDueNs();
+    if (!due) return longest;
+    return *due > nowNs ? std::min(*due - nowNs, longest) : 0;
+}
 
 }  // namespace
 
@@ -53,73 +90,67 @@ const char* SessionEndName(SessionEnd end) {
 SessionResult ServeOneUpdate(PseudoTerminal& pty, const SessionOptions& options,
                              const std::atomic<bool>& stop) {
     InstrumentModel model(options.config);
-    const RealTime clock;
-    std::uint64_t lastHostByteMs = 0;
+    const PreciseTimers preciseTimers;
+    const SessionClock clock;
+    const std::uint64_t lingerNs = std::uint64_t{kFinishLingerMs} * kNsPerMs;
+    const std::uint64_t idleTimeoutNs = std::uint64_t{options.idleTimeoutMs} * kNsPerMs;
+    std::uint64_t lastHostByteNs = 0;
     std::uint32_t hostRate = 0;
-    std::deque<std::uint8_t> toHost;
+    std::vector<std::uint8_t> toHost;
     std::vector<std::uint8_t> chunk(kReadChunk);
     SessionEnd end = SessionEnd::kStopped;
 
     while (!stop.load()) {
-        const std::uint64_t now = clock.NowMs();
-        model.AdvanceTo(now);
+        const std::uint64_t now = clock.NowNs();
+        model.AdvanceToNs(now);
         const std::uint32_t rate = pty.HostRate();
         if (rate != 0 && rate != hostRate) {
             hostRate = rate;
             model.SetHostRate(rate);
         }
 
-        const std::size_t room = LineRoom(model);
-        if (room > 0) {
-            const long got = pty.Read(chunk.data(), std::min(room, chunk.size()));
+        if (const std::size_t room = LineRoom(model); room > 0) {
+            const long got = pty.Read(chunk.data(), room);
             if (got < 0) {
                 end = SessionEnd::kPtyError;
                 break;
             }
             if (got > 0) {
                 model.HostWrite(chunk.data(), static_cast<std::size_t>(got));
-                lastHostByteMs = now;
+                lastHostByteNs = now;
             }
         }
-        for (const std::uint8_t byte : model.HostRead()) toHost.push_back(byte);
-        while (!toHost.empty()) {
-            const std::vector<std::uint8_t> out(toHost.begin(), toHost.end());
-            const long written = pty.Write(out.data(), out.size());
+        const std::vector<std::uint8_t> arrived = model.HostRead();
+        toHost.insert(toHost.end(), arrived.begin(), arrived.end());
+        if (!toHost.empty()) {
+            const long written = pty.Write(toHost.data(), toHost.size());
             if (written < 0) {
                 end = SessionEnd::kPtyError;
                 break;
             }
-            if (written == 0) break;
             toHost.erase(toHost.begin(), toHost.begin() + written);
         }
-        if (end == SessionEnd::kPtyError) break;
 
         if (model.HungUp()) {
             end = SessionEnd::kHungUp;
             break;
         }
         const Outcome outcome = model.CurrentOutcome();
-        const bool quiet = toHost.empty() && model.HostTxPending() == 0 && !model.NextDueMs();
-        if (outcome != Outcome::kInProgress && quiet && now - lastHostByteMs >= kFinishLingerMs) {
+        const bool quiet = toHost.empty() && model.HostTxPending() == 0 && !model.NextDueNs();
+        if (outcome != Outcome::kInProgress && quiet && now - lastHostByteNs >= lingerNs) {
             end = SessionEnd::kFinished;
             break;
         }
-        if (now - lastHostByteMs >= options.idleTimeoutMs) {
+        if (now - lastHostByteNs >= idleTimeoutNs) {
             end = SessionEnd::kIdle;
             break;
         }
 
-        // Sleep until the next byte is due, the host writes, or a short while.
-        int waitMs = kMaxPollMs;
-        if (const auto due = model.NextDueMs()) {
-            waitMs = static_cast<int>(std::clamp<std::uint64_t>(*due > now ? *due - now : 0, 0, kMaxPollMs));
-        }
-        if (!toHost.empty() || room == 0) {
-            // Bytes wait on either side: the master may be readable at once,
-            // so sleep instead of polling it.
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        } else if (waitMs > 0) {
-            pty.WaitReadable(waitMs);
+        // Wait for the next byte due on the line, for the host's bytes while
+        // the line has room for them, or for room in the host's input while
+        // bytes wait for it.
+        if (const std::uint64_t waitNs = WaitNs(model, clock.NowNs()); waitNs > 0) {
+            pty.Wait(waitNs, LineRoom(model) > 0, !toHost.empty());
         }
     }
 
@@ -129,6 +160,7 @@ SessionResult ServeOneUpdate(PseudoTerminal& pty, const SessionOptions& options,
     result.imagesMatch = model.ImagesMatch();
     result.summaryText = model.SummaryText();
     result.summaryJson = model.SummaryJson();
+    result.record = model.Record();
     return result;
 }
 

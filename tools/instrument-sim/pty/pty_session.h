@@ -1,7 +1,9 @@
 #pragma once
 // Serves the simulated instrument on a pseudo-terminal in real time: the
 // program under test talks to the slave, this side moves bytes between the
-// master and an InstrumentModel, and follows the rate the program sets.
+// master and an InstrumentModel on a steady nanosecond clock, so that each
+// byte takes its line time at the rate the program sets, and follows that
+// rate.
 
 #include <atomic>
 #include <cstdint>
@@ -40,6 +42,9 @@ struct SessionResult {
     bool imagesMatch = false;
     std::string summaryText;
     std::string summaryJson;
+    // Everything the instrument recorded; event times are milliseconds
+    // since the session started.
+    ModelRecord record;
 };
 
 // Serves one update on `pty` until it ends (see SessionEnd). Returns what the
