@@ -100,14 +100,19 @@ SessionResult ServeOneUpdate(PseudoTerminal& pty, const SessionOptions& options,
     std::vector<std::uint8_t> chunk(kReadChunk);
     SessionEnd end = SessionEnd::kStopped;
 
-    while (!stop.load()) {
-        const std::uint64_t now = clock.NowNs();
-        model.AdvanceToNs(now);
+    // Takes over the rate the host has set on its end of the line.
+    const auto followHostRate = [&] {
         const std::uint32_t rate = pty.HostRate();
         if (rate != 0 && rate != hostRate) {
             hostRate = rate;
             model.SetHostRate(rate);
         }
+    };
+
+    while (!stop.load()) {
+        const std::uint64_t now = clock.NowNs();
+        model.AdvanceToNs(now);
+        followHostRate();
 
         if (const std::size_t room = LineRoom(model); room > 0) {
             const long got = pty.Read(chunk.data(), room);
@@ -116,6 +121,10 @@ SessionResult ServeOneUpdate(PseudoTerminal& pty, const SessionOptions& options,
                 break;
             }
             if (got > 0) {
+                // The host sets its rate before it writes, so the rate in
+                // effect once its bytes are read is the one they were sent
+                // with; the rate read before them may be older.
+                followHostRate();
                 model.HostWrite(chunk.data(), static_cast<std::size_t>(got));
                 lastHostByteNs = now;
             }
