@@ -82,6 +82,22 @@ struct QvQueueStatus {
 inline constexpr std::uint16_t kHoldXoffSent = 0x01;
 inline constexpr std::uint16_t kHoldTxHeld = 0x02;
 
+// Line-format rules that every port type's SetFormat applies, in this order:
+// the parity letter (first match in the table; its index is the parity
+// code), then the data bits, then the stop bits.
+inline constexpr std::array<char, 5> kParityLetters = {'N', 'O', 'E', 'M', 'S'};
+inline constexpr int kMinDataBits = 4;
+inline constexpr int kMaxDataBits = 8;
+// The parity code of `letter`, or -1 when the letter is not in the table.
+constexpr int ParityCode(char letter) {
+    for (std::size_t code = 0; code < kParityLetters.size(); ++code) {
+        if (kParityLetters[code] == letter) return static_cast<int>(code);
+    }
+    return -1;
+}
+constexpr bool ValidDataBits(int dataBits) { return dataBits >= kMinDataBits && dataBits <= kMaxDataBits; }
+constexpr bool ValidStopBits(int stopBits) { return stopBits == 1 || stopBits == 2; }
+
 // Receives one zero-terminated line of Dump.
 using QvDumpSink = std::function<void(const char* line)>;
 

@@ -56,8 +56,6 @@ constexpr std::uint8_t kModemDsr = 0x20;
 constexpr std::uint8_t kModemRi = 0x40;
 constexpr std::uint8_t kModemCd = 0x80;
 
-constexpr int kMinDataBits = 4;
-constexpr int kMaxDataBits = 8;
 constexpr int kFiveDataBits = 5;
 
 // Flush directions and the limit that empties a whole queue.
@@ -399,19 +397,19 @@ int QvComPosix::Signal(int lineId, int value) {
 }
 
 int QvComPosix::SetFormat(std::int32_t baud, char parity, int dataBits, int stopBits) {
-    const auto letter = std::find(kParityLetters.begin(), kParityLetters.end(), parity);
-    if (letter == kParityLetters.end()) {
+    const int parityCode = ParityCode(parity);
+    if (parityCode < 0) {
         lastError = LINK_ERR_PARITY;
         return lastError;
     }
-    settings_.parity = static_cast<std::uint8_t>(letter - kParityLetters.begin());
+    settings_.parity = static_cast<std::uint8_t>(parityCode);
     settings_.baudRate = static_cast<std::uint32_t>(baud);  // the device judges the rate
-    if (dataBits < kMinDataBits || dataBits > kMaxDataBits) {
+    if (!ValidDataBits(dataBits)) {
         lastError = LINK_ERR_DATA_BITS;
         return lastError;
     }
     settings_.byteSize = static_cast<std::uint8_t>(dataBits);
-    if (stopBits != 1 && stopBits != 2) {
+    if (!ValidStopBits(stopBits)) {
         lastError = LINK_ERR_STOP_BITS;
         return lastError;
     }

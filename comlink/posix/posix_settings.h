@@ -7,13 +7,15 @@
 #include <array>
 #include <cstdint>
 
-// Parity codes; kParityLetters[code] is the letter of each.
+#include "comlink/qv_com_link.h"
+
+// Parity codes; kParityLetters[code] (the library's parity table) is the
+// letter of each.
 inline constexpr std::uint8_t kParityNone = 0;
 inline constexpr std::uint8_t kParityOdd = 1;
 inline constexpr std::uint8_t kParityEven = 2;
 inline constexpr std::uint8_t kParityMark = 3;
 inline constexpr std::uint8_t kParitySpace = 4;
-inline constexpr std::array<char, 5> kParityLetters = {'N', 'O', 'E', 'M', 'S'};
 
 // Stop-bit codes.
 inline constexpr std::uint8_t kStopBitsOne = 0;

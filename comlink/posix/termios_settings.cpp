@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr int kMinDataBits = 5;  // the smallest character size a terminal knows
+constexpr int kSmallestTerminalDataBits = 5;  // the smallest character size a terminal knows
 
 struct RateEntry {
     std::uint32_t rate;
@@ -57,7 +57,7 @@ bool SpeedForRate(std::uint32_t rate, speed_t& speed) {
 
 bool SizeFlagForDataBits(int dataBits, tcflag_t& flag) {
     constexpr tcflag_t kSizeFlags[] = {CS5, CS6, CS7, CS8};
-    const int index = dataBits - kMinDataBits;
+    const int index = dataBits - kSmallestTerminalDataBits;
     if (index < 0 || index >= static_cast<int>(std::size(kSizeFlags))) return false;  // 4 bits: none
     flag = kSizeFlags[index];
     return true;

@@ -14,12 +14,6 @@ namespace {
 constexpr std::intptr_t kSimulatedHandle = 0x51A;
 constexpr std::int32_t kOpeningBaud = 115200;
 constexpr std::uint32_t kIdleStepMs = 1;
-constexpr int kMinDataBits = 4;
-constexpr int kMaxDataBits = 8;
-
-bool IsParityLetter(char parity) {
-    return parity == 'N' || parity == 'O' || parity == 'E' || parity == 'M' || parity == 'S';
-}
 
 }  // namespace
 
@@ -174,18 +168,18 @@ int SimulatedPort::Signal(int lineId, int value) {
 
 int SimulatedPort::SetFormat(std::int32_t baud, char parity, int dataBits, int stopBits) {
     NoteOperation(false);
-    if (!IsParityLetter(parity)) {
+    if (ParityCode(parity) < 0) {
         lastError = LINK_ERR_PARITY;
         return LINK_ERR_PARITY;
     }
     parity_ = parity;
     baud_ = baud;
-    if (dataBits < kMinDataBits || dataBits > kMaxDataBits) {
+    if (!ValidDataBits(dataBits)) {
         lastError = LINK_ERR_DATA_BITS;
         return LINK_ERR_DATA_BITS;
     }
     dataBits_ = dataBits;
-    if (stopBits != 1 && stopBits != 2) {
+    if (!ValidStopBits(stopBits)) {
         lastError = LINK_ERR_STOP_BITS;
         return LINK_ERR_STOP_BITS;
     }
