@@ -20,14 +20,9 @@ for program in updater-cli instrument-sim sample-images; do
 done
 [ -x /usr/bin/time ] || { echo "bench.sh needs GNU time (Debian package: time)" >&2; exit 2; }
 
-work=$(mktemp -d)
 # shellcheck source=scripts/simulator.sh
 source "$root/scripts/simulator.sh"
-cleanup() {
-  stop_simulator
-  rm -rf "$work"
-}
-trap cleanup EXIT
+make_workspace
 
 "$bin/sample-images" "$work" "$kernel_bytes" "$update_bytes" >/dev/null
 cat >"$work/update.ini" <<INI

@@ -12,16 +12,10 @@ cmake --build --preset default -j "$(nproc)"
 
 bin=build/bin
 ini=samples/update.ini
-work=$(mktemp -d)
-link="$work/instrument"
 # shellcheck source=scripts/simulator.sh
 source scripts/simulator.sh
-
-cleanup() {
-  stop_simulator
-  rm -rf "$work"
-}
-trap cleanup EXIT
+make_workspace
+link="$work/instrument"
 trap 'exit 130' INT TERM
 
 echo

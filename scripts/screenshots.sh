@@ -20,14 +20,9 @@ for program in updater instrument-sim; do
 done
 
 mkdir -p "$out"
-work=$(mktemp -d)
 # shellcheck source=scripts/simulator.sh
 source "$root/scripts/simulator.sh"
-cleanup() {
-  stop_simulator
-  rm -rf "$work"
-}
-trap cleanup EXIT
+make_workspace
 
 # The window's program, its update.ini (COM1 -> the simulator's pty) and images.
 cp "$bin/updater" "$work/updater"

@@ -6,6 +6,9 @@
 #     simulator's errors) when it does not appear within 5 s.
 #   stop_simulator
 #     ends a simulator still running and reaps it; sim_pid is empty after.
+#   make_workspace
+#     sets `work` to a new temporary folder and arranges that, when the script
+#     exits, the simulator is stopped and the folder removed.
 
 sim_pid=""
 
@@ -33,4 +36,9 @@ stop_simulator() {
     wait "$sim_pid" 2>/dev/null || true
   fi
   sim_pid=""
+}
+
+make_workspace() {
+  work=$(mktemp -d)
+  trap 'stop_simulator; rm -rf "$work"' EXIT
 }
