@@ -1,7 +1,9 @@
 #include "app/configuration.h"
 
 #include "platform/executable_path.h"
+#include "platform/file_exists.h"
 #include "platform/profile.h"
+#include "platform/user_config_dir.h"
 
 namespace app {
 
@@ -9,8 +11,26 @@ std::string ConfigurationPathFor(std::string_view executablePath) {
     return platform::JoinPath(platform::DirectoryOf(executablePath), kConfigurationFileName);
 }
 
+std::vector<std::string> ConfigurationCandidates(std::string_view executablePath,
+                                                 std::string_view userConfigDirectory) {
+    std::vector<std::string> candidates{ConfigurationPathFor(executablePath)};
+    if (!userConfigDirectory.empty()) {
+        candidates.push_back(platform::JoinPath(userConfigDirectory, kConfigurationFileName));
+    }
+    return candidates;
+}
+
+std::string FirstExistingConfiguration(const std::vector<std::string>& candidates) {
+    for (const std::string& candidate : candidates) {
+        if (platform::FileExists(candidate)) return candidate;
+    }
+    return candidates.empty() ? std::string() : candidates.front();
+}
+
 std::string DefaultConfigurationPath() {
-    return ConfigurationPathFor(platform::ExecutablePath());
+    const std::string userDirectory =
+        platform::UserConfigurationDirectory(std::string(kUserConfigurationFolder));
+    return FirstExistingConfiguration(ConfigurationCandidates(platform::ExecutablePath(), userDirectory));
 }
 
 update_info ReadUpdateInfo(const std::string& iniPath) {

@@ -4,12 +4,16 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/update_info.h"
 
 namespace app {
 
 inline constexpr std::string_view kConfigurationFileName = "update.ini";
+// The folder below the user's configuration folder that holds update.ini for
+// a program installed system-wide.
+inline constexpr std::string_view kUserConfigurationFolder = "instrument-updater";
 inline constexpr std::string_view kUpdateSection = "UPDATE";
 
 inline constexpr std::string_view kDefaultVersion = "Unknown";
@@ -25,7 +29,18 @@ inline constexpr std::string_view kCaptionDate = "Mar 22 2010";
 // separator only when the folder does not already end in one.
 std::string ConfigurationPathFor(std::string_view executablePath);
 
-// Returns the path of update.ini beside the running program.
+// The places update.ini is looked for, in order: beside the program, then in
+// `userConfigDirectory` (skipped when empty).
+std::vector<std::string> ConfigurationCandidates(std::string_view executablePath,
+                                                 std::string_view userConfigDirectory);
+
+// Returns the first of the candidates that exists; when none does, the one
+// beside the program (so that a message names the place the operator expects).
+std::string FirstExistingConfiguration(const std::vector<std::string>& candidates);
+
+// Returns the configuration the programs read by default: update.ini beside
+// the running program, else the user's own
+// (~/.config/instrument-updater/update.ini, %APPDATA%\instrument-updater\update.ini).
 std::string DefaultConfigurationPath();
 
 // Reads section "UPDATE" of the file at `iniPath` into an update_info. A

@@ -2,7 +2,7 @@
 # Installs what the project needs, then builds and runs every test suite in both
 # build trees, the default one and the AddressSanitizer/UBSan one, and the
 # threaded parts (worker, channel, thread object) once more under
-# ThreadSanitizer.
+# ThreadSanitizer; then builds the packages and tries them as installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,3 +20,6 @@ for preset in default asan tsan; do
   echo "== $preset: test"
   ctest --preset "$preset" -j "$jobs"
 done
+
+echo "== packages"
+bash scripts/package-test.sh

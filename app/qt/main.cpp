@@ -4,8 +4,10 @@
 
 #include <QMessageBox>
 
+#include <cstdio>
 #include <exception>
 #include <string>
+#include <string_view>
 
 #include "app/configuration.h"
 #include "app/port_map.h"
@@ -25,6 +27,11 @@ void ApplyPortMap(const std::string& iniPath) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The one option of the window program, for packages and support calls.
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::printf("updater %s\n", UPDATER_VERSION);
+        return 0;
+    }
     UpdaterApplication application(argc, argv);
     try {
         ApplyPortMap(app::DefaultConfigurationPath());

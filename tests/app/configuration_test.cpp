@@ -66,6 +66,18 @@ TEST(Configuration, LivesBesideTheExecutable) {
     EXPECT_NE(path.find("/tests/"), std::string::npos) << path;  // beside this test program
 }
 
+TEST(Configuration, BesideTheProgramFirstThenTheUsersFolder) {
+    TempIni beside("");
+    TempIni users("");
+    const std::string missing = beside.Path() + ".missing";
+    EXPECT_EQ(app::ConfigurationCandidates("/usr/bin/updater", "/home/tech/.config/instrument-updater"),
+              (std::vector<std::string>{"/usr/bin/update.ini", "/home/tech/.config/instrument-updater/update.ini"}));
+    EXPECT_EQ(app::ConfigurationCandidates("/usr/bin/updater", ""), std::vector<std::string>{"/usr/bin/update.ini"});
+    EXPECT_EQ(app::FirstExistingConfiguration({beside.Path(), users.Path()}), beside.Path());
+    EXPECT_EQ(app::FirstExistingConfiguration({missing, users.Path()}), users.Path());
+    EXPECT_EQ(app::FirstExistingConfiguration({missing, missing + "2"}), missing);
+}
+
 TEST(PortMap, NamedPortsOpenTheirDeviceOthersTheSystemSerialPort) {
     TempIni ini("[ports]\n"
                 "COM1=/dev/pts/7\n"

@@ -58,6 +58,10 @@ int main(int argc, char** argv) {
         std::cout << instrument_sim::HelpText();
         return kExitCompleted;
     }
+    if (options.showVersion) {
+        std::cout << "instrument-sim " << UPDATER_VERSION << "\n";
+        return kExitCompleted;
+    }
     if (const std::string error = instrument_sim::LoadImageFiles(options.session.config); !error.empty()) {
         return UsageError(error);
     }

@@ -67,6 +67,26 @@ TEST(ToolOptions, BadCommandLinesAreRefusedByName) {
     }
 }
 
+TEST(ToolOptions, VersionAloneShowsTheProgramsVersionWithAValueSetsTheInstalledOne) {
+    const struct {
+        std::vector<std::string> args;
+        bool showVersion;
+        std::string installed;
+    } cases[] = {
+        {{"--version"}, true, "1.0.0"},
+        {{"--version", "--loop"}, true, "1.0.0"},
+        {{"--version", "3.1.4"}, false, "3.1.4"},
+        {{"--version=3.1.5"}, false, "3.1.5"},
+        {{"--installed-version", "2.0"}, false, "2.0"},
+    };
+    for (const auto& c : cases) {
+        const ParsedOptions parsed = ParseToolOptions(c.args);
+        ASSERT_EQ(parsed.error, "") << c.args[0];
+        EXPECT_EQ(parsed.options.showVersion, c.showVersion) << c.args[0];
+        EXPECT_EQ(parsed.options.session.config.version, c.installed) << c.args[0];
+    }
+}
+
 TEST(ToolOptions, HelpListsEveryOptionWithItsDefault) {
     const std::string help = HelpText();
     for (const char* option : {"--method", "--status-delay", "--hang-up", "--idle-timeout", "--json"}) {

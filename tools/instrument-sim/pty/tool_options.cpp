@@ -100,7 +100,7 @@ const std::vector<OptionSpec>& Specs() {
              o.session.config.parentTag = v;
              return true;
          }},
-        {"--version", "TEXT", "installed version reported by <VER> (default 1.0.0)",
+        {"--installed-version", "TEXT", "installed version reported by <VER> (default 1.0.0)",
          [](ToolOptions& o, const std::string& v) {
              o.session.config.version = v;
              return true;
@@ -247,6 +247,11 @@ const std::vector<OptionSpec>& Specs() {
              o.help = true;
              return true;
          }},
+        {"--version", nullptr, "show the program's version (--version TEXT: the same as --installed-version)",
+         [](ToolOptions& o, const std::string&) {
+             o.showVersion = true;
+             return true;
+         }},
     };
     return specs;
 }
@@ -261,6 +266,10 @@ ParsedOptions ParseToolOptions(const std::vector<std::string>& args) {
         if (const auto equals = name.find('='); name.rfind("--", 0) == 0 && equals != std::string::npos) {
             value = name.substr(equals + 1);
             name = name.substr(0, equals);
+        }
+        // "--version TEXT" is the older spelling of --installed-version.
+        if (name == "--version" && (value || (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0))) {
+            name = "--installed-version";
         }
         const auto& specs = Specs();
         const auto spec = std::find_if(specs.begin(), specs.end(),

@@ -15,6 +15,7 @@ struct ToolOptions {
     bool loop = false;
     bool json = false;
     bool help = false;
+    bool showVersion = false;  // --version without a value
 };
 
 struct ParsedOptions {
