@@ -18,11 +18,16 @@ constexpr std::uint64_t kNsPerMs = 1'000'000;
 // With line time on, the session takes bytes from the master only as the
 // line carries them, so that the host's writes back up in the pty as they
 // would in a UART's queue. It keeps about this much line time queued ahead
-// of the wire (a UART's 16-byte FIFO at 38400 baud), and at least two bytes
-// (the one on the wire and the next behind it): the model starts each byte
-// the moment the one before is through, so the line never idles as long as
-// the session wakes within that margin.
-constexpr std::uint64_t kLineLookAheadNs = 4 * kNsPerMs;
+// of the wire, and at least two bytes (the one on the wire and the next
+// behind it): the model starts each byte the moment the one before is
+// through, so the line never idles as long as the session wakes within that
+// margin. A UART's FIFO holds less (16 bytes, 4 ms at 38400 baud), but on a
+// loaded machine this side's wake-ups come late by several milliseconds, and
+// a margin that small left the line idle for 7 % of a streamed update. The
+// host sees no difference: its writes still back up in the pty's buffer of
+// several kilobytes, and it flushes its transmit queue only when nothing but
+// a single probe is queued.
+constexpr std::uint64_t kLineLookAheadNs = 50 * kNsPerMs;
 constexpr std::size_t kMinBytesAhead = 2;
 
 // How many bytes the line has room for now.
