@@ -66,6 +66,11 @@ public:
     // The running worker, or null; valid until its end notification returns.
     DataExchange* CurrentWorker() const { return current_; }
 
+    // Shows one worker line: progress, error box, or new status text. The
+    // line handler of every WM_WORKERTEXT; public so that the channel's
+    // benchmark can feed it lines without a worker.
+    void ShowWorkerLine(const std::string& line);
+
     // Handles events until a running worker has ended and been destroyed
     // (its port closed); returns at once when none runs.
     void FinishWorker();
@@ -104,8 +109,6 @@ private:
     // Takes one line from the current worker and shows it; a notification
     // that finds no worker or no line is ignored.
     void HandleWorkerText();
-    // Shows one worker line: progress, error box, or new status text.
-    void ShowWorkerLine(const std::string& line);
     // Replaces the status text; the label grows with it up to Panel2's edge.
     void SetStatus(const QString& text);
 

@@ -30,6 +30,11 @@ public:
     // The rate the instrument listens and sends at now.
     std::uint32_t Baud() const;
     bool OnBootSide() const { return side_ != Side::kApplication; }
+    // True from the sync reply until the kernel has ended: each byte the host
+    // sends now is a kernel byte and is echoed.
+    bool ReceivingKernel() const { return side_ == Side::kKernel; }
+    // True while the boot side takes the update image's bytes (no echo).
+    bool ReceivingUpdate() const { return side_ == Side::kUpdate; }
     bool HungUp() const { return hungUp_; }
 
     // A byte reached the instrument at its own rate at `nowNs`.

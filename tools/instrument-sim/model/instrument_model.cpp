@@ -176,6 +176,21 @@ bool InstrumentModel::OnBootSide() const {
     return behaviour_->OnBootSide();
 }
 
+bool InstrumentModel::ReceivingKernel() const {
+    const std::lock_guard lock(mutex_);
+    return behaviour_->ReceivingKernel();
+}
+
+bool InstrumentModel::ReceivingUpdate() const {
+    const std::lock_guard lock(mutex_);
+    return behaviour_->ReceivingUpdate();
+}
+
+std::uint64_t InstrumentModel::HostLineFreeNs() const {
+    const std::lock_guard lock(mutex_);
+    return toInstrument_->LineFreeNs();
+}
+
 Outcome InstrumentModel::CurrentOutcome() const {
     const std::lock_guard lock(mutex_);
     return behaviour_->Record().outcome;

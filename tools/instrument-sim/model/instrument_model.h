@@ -83,6 +83,12 @@ public:
     bool HungUp() const;
     // True while the instrument listens on its boot side (38400 baud).
     bool OnBootSide() const;
+    // True while the boot side takes kernel bytes (each one echoed).
+    bool ReceivingKernel() const;
+    // True while the boot side takes the streamed update image.
+    bool ReceivingUpdate() const;
+    // When the last byte the host handed to the line is through.
+    std::uint64_t HostLineFreeNs() const;
     Outcome CurrentOutcome() const;
     // A copy of everything recorded so far.
     ModelRecord Record() const;

@@ -34,6 +34,8 @@ public:
     std::optional<WireByte> TakeOneArrived(std::uint64_t nowNs);
     // Bytes sent and not yet taken as arrived.
     std::size_t Pending() const { return bytes_.size(); }
+    // When the last byte sent is through (0 before the first).
+    std::uint64_t LineFreeNs() const { return lineFreeNs_; }
     // Drops the bytes that have not started by `nowNs`.
     void DropNotStarted(std::uint64_t nowNs);
     void Clear() { bytes_.clear(); }

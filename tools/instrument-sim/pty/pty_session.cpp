@@ -8,6 +8,7 @@
 
 #include "tools/instrument-sim/model/instrument_model.h"
 #include "tools/instrument-sim/model/wire.h"
+#include "tools/instrument-sim/pty/session_timing.h"
 
 namespace instrument_sim {
 namespace {
@@ -17,11 +18,16 @@ constexpr std::uint64_t kNsPerMs = 1'000'000;
 // With line time on, the session takes bytes from the master only as the
 // line carries them, so that the host's writes back up in the pty as they
 // would in a UART's queue. It keeps about this much line time queued ahead
-// of the wire (a UART's 16-byte FIFO at 38400 baud), and at least two bytes
-// (the one on the wire and the next behind it): the model starts each byte
-// the moment the one before is through, so the line never idles as long as
-// the session wakes within that margin.
-constexpr std::uint64_t kLineLookAheadNs = 4 * kNsPerMs;
+// of the wire, and at least two bytes (the one on the wire and the next
+// behind it): the model starts each byte the moment the one before is
+// through, so the line never idles as long as the session wakes within that
+// margin. A UART's FIFO holds less (16 bytes, 4 ms at 38400 baud), but on a
+// loaded machine this side's wake-ups come late by several milliseconds, and
+// a margin that small left the line idle for 7 % of a streamed update. The
+// host sees no difference: its writes still back up in the pty's buffer of
+// several kilobytes, and it flushes its transmit queue only when nothing but
+// a single probe is queued.
+constexpr std::uint64_t kLineLookAheadNs = 50 * kNsPerMs;
 constexpr std::size_t kMinBytesAhead = 2;
 
 // How many bytes the line has room for now.
@@ -74,6 +80,26 @@ std::uint64_t WaitNs(const InstrumentModel& model, std::uint64_t nowNs) {
     return *due > nowNs ? std::min(*due - nowNs, longest) : 0;
 }
 
+TimedPhase PhaseOf(const InstrumentModel& model) {
+    if (model.ReceivingKernel()) return TimedPhase::kKernel;
+    return model.ReceivingUpdate() ? TimedPhase::kUpdate : TimedPhase::kOther;
+}
+
+// Milliseconds from the echo of the update command to its status byte, both
+// as the instrument sent them, when both were sent.
+std::optional<std::int64_t> StreamMs(const ModelRecord& record) {
+    const std::int64_t echo = record.FirstTime(EventKind::kCommandEchoSent, kCmdSendUpdate);
+    if (echo < 0) return std::nullopt;
+    const std::string command = std::to_string(kCmdSendUpdate);
+    for (const ModelEvent& event : record.events) {
+        if (event.kind == EventKind::kStatusSent && event.text == command &&
+            static_cast<std::int64_t>(event.timeMs) >= echo) {
+            return static_cast<std::int64_t>(event.timeMs) - echo;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 const char* SessionEndName(SessionEnd end) {
@@ -99,6 +125,12 @@ SessionResult ServeOneUpdate(PseudoTerminal& pty, const SessionOptions& options,
     std::vector<std::uint8_t> toHost;
     std::vector<std::uint8_t> chunk(kReadChunk);
     SessionEnd end = SessionEnd::kStopped;
+    SessionTiming timing;
+    // When the last wait ended because the host's bytes came: the moment
+    // they are taken as read, so that this loop's own work is not counted
+    // as the host's.
+    // 0: the last wait did not end for input.
+    std::uint64_t inputWokeNs = 0;
 
     // Takes over the rate the host has set on its end of the line.
     const auto followHostRate = [&] {
@@ -121,14 +153,18 @@ SessionResult ServeOneUpdate(PseudoTerminal& pty, const SessionOptions& options,
                 break;
             }
             if (got > 0) {
+                const std::uint64_t readNs = inputWokeNs != 0 ? inputWokeNs : clock.NowNs();
                 // The host sets its rate before it writes, so the rate in
                 // effect once its bytes are read is the one they were sent
                 // with; the rate read before them may be older.
                 followHostRate();
+                timing.HostBytesRead({readNs, static_cast<std::size_t>(got), room, hostRate,
+                                      PhaseOf(model), model.HostLineFreeNs()});
                 model.HostWrite(chunk.data(), static_cast<std::size_t>(got));
                 lastHostByteNs = now;
             }
         }
+        inputWokeNs = 0;
         const std::vector<std::uint8_t> arrived = model.HostRead();
         toHost.insert(toHost.end(), arrived.begin(), arrived.end());
         if (!toHost.empty()) {
@@ -136,6 +172,9 @@ SessionResult ServeOneUpdate(PseudoTerminal& pty, const SessionOptions& options,
             if (written < 0) {
                 end = SessionEnd::kPtyError;
                 break;
+            }
+            if (written > 0) {
+                timing.BytesToHost(clock.NowNs(), static_cast<std::size_t>(written), hostRate, PhaseOf(model));
             }
             toHost.erase(toHost.begin(), toHost.begin() + written);
         }
@@ -159,7 +198,11 @@ SessionResult ServeOneUpdate(PseudoTerminal& pty, const SessionOptions& options,
         // the line has room for them, or for room in the host's input while
         // bytes wait for it.
         if (const std::uint64_t waitNs = WaitNs(model, clock.NowNs()); waitNs > 0) {
-            pty.Wait(waitNs, LineRoom(model) > 0, !toHost.empty());
+            const PseudoTerminal::Ready ready = pty.Wait(waitNs, LineRoom(model) > 0, !toHost.empty());
+            if (ready.readable) {
+                inputWokeNs = clock.NowNs();
+                continue;
+            }
         }
     }
 
@@ -168,8 +211,9 @@ SessionResult ServeOneUpdate(PseudoTerminal& pty, const SessionOptions& options,
     result.outcome = model.CurrentOutcome();
     result.imagesMatch = model.ImagesMatch();
     result.summaryText = model.SummaryText();
-    result.summaryJson = model.SummaryJson();
     result.record = model.Record();
+    result.timingJson = timing.Json(StreamMs(result.record));
+    result.summaryJson = "{\"timing\":" + result.timingJson + "," + model.SummaryJson().substr(1);
     return result;
 }
 

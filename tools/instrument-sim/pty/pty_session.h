@@ -41,7 +41,9 @@ struct SessionResult {
     Outcome outcome = Outcome::kInProgress;
     bool imagesMatch = false;
     std::string summaryText;
-    std::string summaryJson;
+    std::string summaryJson;  // begins with "timing", the timingJson object
+    // The session's own measurements of the line (SessionTiming::Json).
+    std::string timingJson;
     // Everything the instrument recorded; event times are milliseconds
     // since the session started.
     ModelRecord record;

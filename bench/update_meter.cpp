@@ -1,0 +1,253 @@
+// update-meter: runs one complete update of updater-cli against
+// instrument-sim and prints what it measured, one "key=value" a line, for
+// bench/run.sh to put in its table:
+//   wall time and its bound, the updater's CPU time overall and per phase,
+//   its echo turnaround per kernel byte (timed by the simulator), the
+//   streaming throughput and the updater's peak resident memory.
+//
+//   update-meter --sim PATH --cli PATH --ini FILE --kernel FILE --update FILE
+//                --link PATH [--no-line-time] [--parent-tag TAG]
+//                [--wrapper PROGRAM] [--device NAME]
+//
+// --wrapper runs the updater through another program and its arguments,
+// separated by blanks (wine); --device is then the name the updater opens
+// instead of the link (COM1), and --ini is given to the updater as it stands.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/child_process.h"
+
+namespace {
+
+using bench::ChildProcess;
+using bench::SteadyNowNs;
+
+constexpr double kNsPerSecond = 1e9;
+constexpr double kNsPerMs = 1e6;
+constexpr std::uint64_t kBitsPerByte = 10;
+constexpr std::uint32_t kBootBaud = 38400;
+constexpr std::uint32_t kDialogueBaud = 9600;
+constexpr int kLinkWaitSteps = 200;
+constexpr auto kLinkWaitStep = std::chrono::milliseconds(25);
+
+// The pauses the update sequence makes, in ms: after the probe line, after
+// the switch to update mode, after the rate change, and after the result.
+constexpr double kProbePauseMs = 500;
+constexpr double kSwitchPauseMs = 1000;
+constexpr double kSyncPauseMs = 1000;
+constexpr double kFinalPauseMs = 3000;
+// Before the update image's last two bytes; it overlaps the draining of
+// the transmit queue (up to 8190 bytes queued when it starts).
+constexpr double kHoldBackPauseMs = 1000;
+constexpr std::uint64_t kQueuedAtHoldBack = 8190;
+constexpr std::uint64_t kHeldBackBytes = 2;
+// The probe and switch lines go out while their pauses run: their line time
+// is inside the pause. Bodies inside the parent tag, plus the line feed.
+constexpr std::string_view kProbeBody = "<CFG><OUTRATE>0</OUTRATE></CFG>";
+constexpr std::string_view kSwitchBody = "<PROGRAM>TRUE</PROGRAM>";
+
+// Phases of the update, each ended by the status line that starts the next.
+struct Phase {
+    const char* name;
+    const char* endLine;  // null: ends with the result line
+};
+constexpr Phase kPhases[] = {
+    {"dialogue", "Synching baud rates."}, {"sync", "Sending kernel."},     {"kernel", "Sending update."},
+    {"streaming", "Clearing flash."},     {"commands", nullptr},
+};
+
+double ByteTimeMs(std::uint32_t baud) { return static_cast<double>(kBitsPerByte) * 1000.0 / baud; }
+
+// A number that follows "key": in a JSON text, or nothing.
+std::optional<double> JsonNumber(const std::string& json, const std::string& key) {
+    const std::string pattern = "\"" + key + "\":";
+    const std::size_t at = json.find(pattern);
+    if (at == std::string::npos) return std::nullopt;
+    return std::strtod(json.c_str() + at + pattern.size(), nullptr);
+}
+
+long FileSize(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -1;
+}
+
+struct Options {
+    std::string sim, cli, ini, kernel, update, link, wrapper, device;
+    std::string parentTag = "<ORV72>";
+    bool lineTime = true;
+};
+
+std::optional<Options> ParseOptions(int argc, char** argv) {
+    Options options;
+    std::map<std::string, std::string*> values = {
+        {"--sim", &options.sim},       {"--cli", &options.cli},         {"--ini", &options.ini},
+        {"--kernel", &options.kernel}, {"--update", &options.update},   {"--link", &options.link},
+        {"--wrapper", &options.wrapper}, {"--device", &options.device}, {"--parent-tag", &options.parentTag},
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--no-line-time") {
+            options.lineTime = false;
+        } else if (values.contains(arg) && i + 1 < argc) {
+            *values[arg] = argv[++i];
+        } else {
+            std::fprintf(stderr, "update-meter: unknown or incomplete option %s\n", arg.c_str());
+            return std::nullopt;
+        }
+    }
+    if (options.sim.empty() || options.cli.empty() || options.ini.empty() || options.kernel.empty() ||
+        options.update.empty() || options.link.empty()) {
+        std::fprintf(stderr, "update-meter: --sim, --cli, --ini, --kernel, --update and --link are needed\n");
+        return std::nullopt;
+    }
+    return options;
+}
+
+bool WaitForLink(const std::string& link) {
+    for (int step = 0; step < kLinkWaitSteps; ++step) {
+        struct stat info {};
+        if (lstat(link.c_str(), &info) == 0) return true;
+        std::this_thread::sleep_for(kLinkWaitStep);
+    }
+    return false;
+}
+
+void Print(const char* key, double value) { std::printf("%s=%.6g\n", key, value); }
+void Print(const std::string& key, double value) { Print(key.c_str(), value); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::optional<Options> parsed = ParseOptions(argc, argv);
+    if (!parsed) return 2;
+    const Options& o = *parsed;
+
+    std::vector<std::string> simArgs = {o.sim, "--link", o.link, "--kernel", o.kernel, "--update", o.update,
+                                        "--json"};
+    if (!o.lineTime) simArgs.push_back("--no-line-time");
+    ChildProcess sim(simArgs);
+    if (!sim.Started() || !WaitForLink(o.link)) {
+        std::fprintf(stderr, "update-meter: the simulator did not start\n");
+        return 1;
+    }
+
+    std::vector<std::string> cliArgs;
+    for (std::size_t from = 0; from < o.wrapper.size();) {
+        const std::size_t blank = std::min(o.wrapper.find(' ', from), o.wrapper.size());
+        if (blank > from) cliArgs.push_back(o.wrapper.substr(from, blank - from));
+        from = blank + 1;
+    }
+    for (const std::string& arg : {o.cli, std::string("--ini"), o.ini, std::string("--device"),
+                                   o.device.empty() ? o.link : o.device, std::string("--yes"),
+                                   std::string("--raw")}) {
+        cliArgs.push_back(arg);
+    }
+    const std::uint64_t startNs = SteadyNowNs();
+    ChildProcess cli(cliArgs);
+    if (!cli.Started()) {
+        std::fprintf(stderr, "update-meter: updater-cli did not start\n");
+        return 1;
+    }
+
+    // Phase boundaries: the time and the updater's CPU time when each
+    // phase's closing status line came.
+    std::vector<std::uint64_t> boundaryNs = {startNs};
+    std::vector<std::uint64_t> boundaryCpuNs = {0};
+    std::size_t phase = 0;
+    long lines = 0;
+    std::string lastLine;
+    bool sawProgramming = false;
+    while (std::optional<std::string> line = cli.ReadLine()) {
+        ++lines;
+        if (line->starts_with("DATA:")) continue;
+        lastLine = *line;
+        if (*line == "Programming flash.") sawProgramming = true;
+        if (phase >= std::size(kPhases)) continue;
+        const char* end = kPhases[phase].endLine;
+        const bool ends = end != nullptr ? *line == end
+                                         : sawProgramming && *line != "Programming flash." &&
+                                               *line != "Starting new code.";
+        if (ends) {
+            boundaryNs.push_back(SteadyNowNs());
+            boundaryCpuNs.push_back(cli.CpuNsNow());
+            ++phase;
+        }
+    }
+    const bench::ChildUsage used = cli.Wait();
+    const std::uint64_t endNs = SteadyNowNs();
+    const std::string simJson = sim.ReadAll();
+    const bench::ChildUsage simUsed = sim.Wait();
+
+    const double wallS = static_cast<double>(endNs - startNs) / kNsPerSecond;
+    Print("updater_exit", used.exitStatus);
+    Print("sim_exit", simUsed.exitStatus);
+    std::printf("result=%s\n", lastLine.c_str());
+    Print("lines", static_cast<double>(lines));
+    Print("wall_s", wallS);
+    Print("cpu_s", static_cast<double>(used.cpuNs) / kNsPerSecond);
+    Print("user_s", static_cast<double>(used.userNs) / kNsPerSecond);
+    Print("system_s", static_cast<double>(used.systemNs) / kNsPerSecond);
+    Print("cpu_pct", 100.0 * static_cast<double>(used.cpuNs) / static_cast<double>(endNs - startNs));
+    Print("peak_rss_kib", static_cast<double>(used.peakRssKiB));
+
+    // Per phase, and the final pause with the closing of the port after the
+    // last phase (its CPU time from the process's total).
+    boundaryNs.push_back(endNs);
+    boundaryCpuNs.push_back(std::max(used.cpuNs, boundaryCpuNs.back()));
+    for (std::size_t i = 0; i + 1 < boundaryNs.size(); ++i) {
+        const std::string name = i < std::size(kPhases) ? kPhases[i].name : "final_pause";
+        const double wall = static_cast<double>(boundaryNs[i + 1] - boundaryNs[i]);
+        const double cpu = static_cast<double>(boundaryCpuNs[i + 1] - boundaryCpuNs[i]);
+        Print("phase_" + name + "_wall_s", wall / kNsPerSecond);
+        Print("phase_" + name + "_cpu_s", cpu / kNsPerSecond);
+        Print("phase_" + name + "_pct", wall > 0 ? 100.0 * cpu / wall : 0.0);
+    }
+
+    // The bound: every byte each way at its line time, the pauses that the
+    // line does not fill, and the simulator's own lateness on the echoes.
+    const double updateBytes = static_cast<double>(FileSize(o.update));
+    const double toInstrumentMs = JsonNumber(simJson, "line_to_instrument_ns").value_or(0) / kNsPerMs;
+    const double toHostMs = JsonNumber(simJson, "line_to_host_ns").value_or(0) / kNsPerMs;
+    const double simShareMs = JsonNumber(simJson, "session_share_ns").value_or(0) / kNsPerMs;
+    const double tagLineBytes = static_cast<double>(2 * (2 * o.parentTag.size() + 5) + kProbeBody.size() +
+                                                    kSwitchBody.size() + 2);
+    const double bodyBytes = std::max(updateBytes - kHeldBackBytes, 0.0);
+    // Without line time the queue is empty at once: the whole pause counts.
+    const double queuedLineMs = o.lineTime ? std::min(bodyBytes, double(kQueuedAtHoldBack)) * ByteTimeMs(kBootBaud) : 0;
+    const double holdBackExtraMs = std::max(0.0, kHoldBackPauseMs - queuedLineMs);
+    const double boundMs = toInstrumentMs + toHostMs + simShareMs + kProbePauseMs + kSwitchPauseMs +
+                           kSyncPauseMs + kFinalPauseMs + holdBackExtraMs -
+                           tagLineBytes * ByteTimeMs(kDialogueBaud);
+    Print("line_ms", toInstrumentMs + toHostMs);
+    Print("sim_share_ms", simShareMs);
+    Print("bound_s", boundMs / 1000.0);
+    Print("wall_ratio", boundMs > 0 ? wallS * 1000.0 / boundMs : 0.0);
+
+    const double toMs = 1.0 / kNsPerMs;
+    Print("turnarounds", JsonNumber(simJson, "turnarounds").value_or(0));
+    Print("turn_median_ms", JsonNumber(simJson, "turnaround_median_ns").value_or(0) * toMs);
+    Print("turn_p99_ms", JsonNumber(simJson, "turnaround_p99_ns").value_or(0) * toMs);
+    Print("turn_max_ms", JsonNumber(simJson, "turnaround_max_ns").value_or(0) * toMs);
+
+    // Streaming, from the update command's echo to its status, as the
+    // simulator sent them; less the part of the hold-back the line does not
+    // fill.
+    if (const std::optional<double> streamMs = JsonNumber(simJson, "stream_ms")) {
+        const double busyMs = std::max(*streamMs - holdBackExtraMs, 1.0);
+        Print("stream_s", *streamMs / 1000.0);
+        Print("stream_Bps", updateBytes * 1000.0 / busyMs);
+        Print("stream_pct", 100.0 * updateBytes * ByteTimeMs(kBootBaud) / busyMs);
+    }
+    return used.exitStatus == 0 && simUsed.exitStatus == 0 ? 0 : 1;
+}
