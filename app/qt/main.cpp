@@ -9,6 +9,7 @@
 
 #include "app/configuration.h"
 #include "app/port_map.h"
+#include "app/qt/library_error_box.h"
 #include "app/qt/main_form.h"
 #include "app/qt/updater_application.h"
 #include "comlink/port_devices.h"
@@ -26,6 +27,7 @@ void ApplyPortMap(const std::string& iniPath) {
 
 int main(int argc, char** argv) {
     UpdaterApplication application(argc, argv);
+    InstallLibraryErrorBox();
     try {
         ApplyPortMap(app::DefaultConfigurationPath());
         TMainForm MainForm;
