@@ -126,13 +126,11 @@ void TransmitQueue::Discard() {
     std::lock_guard lock(mutex_);
     queue_.clear();
     // The character on the line when the discard comes is sent, as a UART
-    // sends what it has begun; only a device holding more is flushed (a pty
-    // may otherwise drop a byte it has just been given).
+    // sends what it has begun, and no longer counts; only a device holding
+    // more is flushed (a pty may otherwise drop a byte it has just been given).
     const Clock::time_point now = Clock::now();
-    if (DeviceShare(now) > 1) {
-        device_.Discard();
-        lineFreeAt_ = std::min(lineFreeAt_, now + charTime_);
-    }
+    if (DeviceShare(now) > 1) device_.Discard();
+    lineFreeAt_ = now;
     room_.notify_all();
 }
 

@@ -78,6 +78,11 @@ public:
         }
     }
 
+    // The test's own hold on the slave ends.
+    void CloseSlave() {
+        if (slave_ >= 0) ::close(slave_);
+        slave_ = -1;
+    }
     // The far end goes away: the slave is hung up, as an unplugged device.
     void CloseMaster() {
         if (master_ >= 0) ::close(master_);
