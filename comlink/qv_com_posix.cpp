@@ -182,6 +182,7 @@ int QvComPosix::CloseDevice() {
     SetModemLine(TIOCM_RTS, false);
     const int closeError = ReleaseDevice(fd_, device_->saved);
     fd_ = -1;
+    applied_.reset();
     if (closeError != 0) {
         lastError = LINK_ERR_CLOSE;
         return LINK_ERR_CLOSE;
@@ -194,19 +195,16 @@ int QvComPosix::ApplySettings() {
         lastError = MapSystemError(EBADF);
         return lastError;
     }
-    termios wanted = device_->saved;
-    termios taken{};
-    std::uint32_t arbitraryRate = 0;
-    if (!BuildTermios(settings_, wanted, arbitraryRate) || ::tcsetattr(fd_, TCSANOW, &wanted) != 0 ||
-        (arbitraryRate != 0 && !ApplyArbitraryRate(arbitraryRate)) || ::tcgetattr(fd_, &taken) != 0) {
-        lastError = MapSystemError(errno);
+    if (!SendToDevice(settings_)) {
+        // As a refused settings record on Windows, a refused one leaves the
+        // device as it was (a rate set in baud passes a placeholder code).
+        const int error = errno;
+        if (applied_) SendToDevice(*applied_);
+        errno = error;
+        lastError = MapSystemError(error);
         return lastError;
     }
-    if (!DeviceKeptSettings(wanted, taken, arbitraryRate == 0)) {
-        errno = EINVAL;
-        lastError = MapSystemError(errno);
-        return lastError;
-    }
+    applied_ = settings_;
     transmit_->SetCharTime(CharacterTime(settings_));
     // Transmit handshakes the line flags do not carry are the queue's.
     int holdLines = 0;
@@ -214,6 +212,21 @@ int QvComPosix::ApplySettings() {
     if (settings_.fOutxDsrFlow != 0) holdLines |= kModemDsr;
     transmit_->SetHoldLines(holdLines);
     return LINK_OK;
+}
+
+bool QvComPosix::SendToDevice(const QvPosixSettings& settings) {
+    termios wanted = device_->saved;
+    termios taken{};
+    std::uint32_t arbitraryRate = 0;
+    if (!BuildTermios(settings, wanted, arbitraryRate) || ::tcsetattr(fd_, TCSANOW, &wanted) != 0 ||
+        (arbitraryRate != 0 && !ApplyArbitraryRate(arbitraryRate)) || ::tcgetattr(fd_, &taken) != 0) {
+        return false;
+    }
+    if (!DeviceKeptSettings(wanted, taken, arbitraryRate == 0)) {
+        errno = EINVAL;
+        return false;
+    }
+    return true;
 }
 
 bool QvComPosix::ApplyArbitraryRate(std::uint32_t rate) {

@@ -119,9 +119,13 @@ private:
         std::uint32_t breaks = 0;
     };
 
-    // Sends the whole settings record to the device. 0, or -801 in lastError.
+    // Sends the whole settings record to the device. 0, or -801 in lastError;
+    // a refused record leaves the device with the last one it took.
     int ApplySettings();
-    // Sets the record's rate in baud and checks what the device kept.
+    // Sets `settings` on the device and checks what it kept. False, with
+    // errno set, when it refused.
+    bool SendToDevice(const QvPosixSettings& settings);
+    // Sets the rate in baud and checks that the device kept it exactly.
     bool ApplyArbitraryRate(std::uint32_t rate);
     void GatherLineErrors();
     std::uint8_t ReadModemStatus(bool* ok = nullptr) const;
@@ -133,6 +137,7 @@ private:
     std::unique_ptr<TransmitDevice> transmitDevice_;  // while open
     std::unique_ptr<TransmitQueue> transmit_;         // while open; uses transmitDevice_
     std::optional<DeviceOpenFailure> openFailure_;
+    std::optional<QvPosixSettings> applied_;          // the record the device took last
     QvPosixSettings settings_;
     int fd_ = -1;
     std::int32_t rxHandshakeMode_ = 0;
