@@ -49,6 +49,9 @@ constexpr auto kLongestAllowedGap = 300ms;
 // mark stays near 256.
 constexpr int kLowestQueuedWhileStreaming = kQueueSize / 2;
 constexpr auto kPatience = 10s;
+// More than the port feeds a device ahead of the line (about 100 ms, 576
+// bytes at this rate), far less than a queue's worth.
+constexpr std::size_t kAtMostHeldByTheDevice = 1024;
 
 enum class Device { kPty, kUart, kUsbAdapter };
 
@@ -242,20 +245,22 @@ TEST_P(QvComPosixTransmit, CountFallsAtLineRateAndFlushAndCloseDropTheQueue) {
     EXPECT_LT(queued, kQueueSize - sent / 2);
     EXPECT_GT(queued, kQueueSize - sent * 2);
 
+    // After a flush or the close, the far end gets at most what the device
+    // already held (a pty keeps what its reader has not read: the port's
+    // lead of about 100 ms), never the thousands of bytes dropped.
+    const std::size_t atFlush = Carried();
     ASSERT_EQ(port->Flush(1, 0), LINK_OK);
     EXPECT_EQ(TransmitCount(*port), 0);
-    std::this_thread::sleep_for(100ms);
+    std::this_thread::sleep_for(400ms);
     const std::size_t afterFlush = Carried();
-    std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(Carried(), afterFlush);  // the dropped bytes never come
-    EXPECT_LT(afterFlush, static_cast<std::size_t>(kQueueSize / 2));
+    EXPECT_LT(afterFlush - atFlush, kAtMostHeldByTheDevice);
 
     ASSERT_EQ(port->Write(block.data(), kQueueSize), kQueueSize);
     std::this_thread::sleep_for(100ms);
     port.reset();  // close
     const std::size_t atClose = Carried();
     std::this_thread::sleep_for(400ms);
-    EXPECT_LT(Carried() - atClose, 1024u);
+    EXPECT_LT(Carried() - atClose, kAtMostHeldByTheDevice);
     EXPECT_LT(Carried(), afterFlush + kQueueSize / 2);
 }
 
