@@ -1,5 +1,6 @@
 #include "app/port_map.h"
 
+#include "comlink/port_devices.h"
 #include "platform/profile.h"
 
 namespace app {
@@ -35,7 +36,7 @@ PortMap ReadPortMap(const std::string& iniPath) {
 
 std::string DevicePathForPort(int port, const PortMap& ports) {
     if (const auto found = ports.find(port); found != ports.end()) return found->second;
-    return "/dev/ttyS" + std::to_string(port - 1);
+    return DefaultPortDevicePath(port - 1);
 }
 
 }  // namespace app

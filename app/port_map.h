@@ -22,7 +22,8 @@ using PortMap = std::map<int, std::string>;
 PortMap ReadPortMap(const std::string& iniPath);
 
 // Returns the device for `port` (1 to 35): the mapped path when `ports` has
-// one, else "/dev/ttyS<port-1>".
+// one, else the serial library's default device of index port - 1
+// (DefaultPortDevicePath: "/dev/ttyS<port-1>").
 std::string DevicePathForPort(int port, const PortMap& ports);
 
 // Returns the port number for a key of [PORTS] ("COM7" gives 7), or 0 when

@@ -1,5 +1,6 @@
 #pragma once
-// The check of the port number the operator typed.
+// The check of the port number the operator typed, and the text shown when
+// the link on that port cannot be opened.
 
 #include <cstdint>
 #include <optional>
@@ -8,6 +9,8 @@
 namespace app {
 
 inline constexpr std::string_view kPortRefusedText = "The port must be an integer between 1 and 35.";
+inline constexpr std::string_view kLinkFailureText =
+    "ERROR: Can not establish communications.  Make sure all connections are made and the instrument is on.";
 
 // Converts the whole of `text` to a signed 32-bit integer: leading blanks,
 // then at most one '+' or '-', then decimal digits, or hexadecimal digits

@@ -5,9 +5,9 @@
 
 namespace app {
 
-// Returns false when `path` names a directory or a device: the one cannot be
-// read as text and the other may never end (/dev/zero). A missing path, a
-// regular file or a pipe gives true; the profile reader handles those.
+// Returns false when `path` names something other than a regular file (a
+// directory, a device, a FIFO, a socket), which the profile reader reads as
+// missing. A missing path or a regular file gives true.
 bool UsableAsProfile(const std::string& path);
 
 }  // namespace app

@@ -12,7 +12,6 @@ constexpr const char* kDefaultDevicePrefix = "/dev/ttyS";
 struct DeviceTable {
     std::mutex mutex;
     std::map<int, std::string> paths;
-    std::optional<DeviceOpenFailure> lastFailure;
 };
 
 DeviceTable& Table() {
@@ -51,8 +50,10 @@ std::string PortDevicePath(int portIndex) {
     std::lock_guard lock(table.mutex);
     const auto found = table.paths.find(portIndex);
     if (found != table.paths.end()) return found->second;
-    return kDefaultDevicePrefix + std::to_string(portIndex);
+    return DefaultPortDevicePath(portIndex);
 }
+
+std::string DefaultPortDevicePath(int portIndex) { return kDefaultDevicePrefix + std::to_string(portIndex); }
 
 void SetPortDevicePath(int portIndex, const std::string& path) {
     DeviceTable& table = Table();
@@ -62,24 +63,6 @@ void SetPortDevicePath(int portIndex, const std::string& path) {
     } else {
         table.paths[portIndex] = path;
     }
-}
-
-std::optional<DeviceOpenFailure> LastDeviceOpenFailure() {
-    DeviceTable& table = Table();
-    std::lock_guard lock(table.mutex);
-    return table.lastFailure;
-}
-
-void RecordDeviceOpenFailure(const DeviceOpenFailure& failure) {
-    DeviceTable& table = Table();
-    std::lock_guard lock(table.mutex);
-    table.lastFailure = failure;
-}
-
-void ClearDeviceOpenFailure() {
-    DeviceTable& table = Table();
-    std::lock_guard lock(table.mutex);
-    table.lastFailure.reset();
 }
 
 std::string DescribeDeviceOpenFailure(const DeviceOpenFailure& failure) {

@@ -7,8 +7,10 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "comlink/device_open_failure.h"
 #include "comlink/link_errors.h"
 
 // Number of port indexes the process can hold open: COM1 to COM35, the full
@@ -108,7 +110,9 @@ inline constexpr const char* kLibraryErrorTitle = "Library Error";
 
 // Shows the failure report. The default writes "<title>: <text>" to standard
 // error; a windowed program installs a message box. Returns when the operator
-// has closed it; the process then exits with status 1.
+// has closed it; the process then exits with status 1. A reporter may also
+// end the process itself (status 1) and not return, for instance to end it
+// from the window's thread while the reporting thread waits.
 using QvFailureReporter = std::function<void(const std::string& text, const std::string& title)>;
 void SetFailureReporter(QvFailureReporter reporter);
 
@@ -177,6 +181,10 @@ public:
     // Beyond the library's slots: the port's system handle, non-zero while
     // its device is open. Lets Serial report the handle through any port type.
     virtual std::intptr_t NativeHandle() const { return 0; }
+    // Why this port's device could not be opened or set up, when it could
+    // not; nothing when it opened or failed for another reason (index in
+    // use, out of memory).
+    virtual std::optional<DeviceOpenFailure> OpenFailure() const { return std::nullopt; }
 
     int LastError() const { return lastError; }
     // Returns the pending error and clears it.

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <utility>
 
 #if defined(__linux__)
 #include <linux/serial.h>
@@ -18,7 +19,9 @@
 
 #include "comlink/port_devices.h"
 #include "comlink/posix/device_file.h"
+#include "comlink/posix/line_rate.h"
 #include "comlink/posix/termios_settings.h"
+#include "comlink/posix/transmit_queue.h"
 
 struct QvComPosix::DeviceState {
     termios saved{};  // the device's settings when opened, restored at close
@@ -37,9 +40,11 @@ constexpr int kXonLimitDivisor = 4;  // XON limit is a quarter of the receive qu
 // Queue sizes are 16-bit values.
 constexpr int kMaxQueueSize = 0xFFFF;
 
-// Longest wait of Idle, and of QueueStatus for room in a full transmit queue.
+// Longest wait of Idle, and of QueueStatus for room in a nearly full
+// transmit queue: one with less room than a UART's FIFO.
 constexpr int kIdleWaitMs = 1;
 constexpr int kFullQueueWaitMs = 1;
+constexpr std::size_t kNearlyFullRoom = 16;
 
 // Line-error bits gathered in lineErrors_.
 constexpr std::uint32_t kErrRxOverflow = 0x01;
@@ -82,7 +87,10 @@ unsigned DumpChar(char c) { return static_cast<unsigned>(static_cast<int>(static
 }  // namespace
 
 QvComPosix::QvComPosix(int index, int rxQueueSize, int txQueueSize)
-    : device_(new (std::nothrow) DeviceState) {
+    : QvComPosix(index, rxQueueSize, txQueueSize, nullptr) {}
+
+QvComPosix::QvComPosix(int index, int rxQueueSize, int txQueueSize, TransmitDeviceMaker makeTransmitDevice)
+    : device_(new (std::nothrow) DeviceState), makeTransmitDevice_(std::move(makeTransmitDevice)) {
     if (!device_) {
         lastError = LINK_ERR_NO_MEMORY;
         return;
@@ -103,7 +111,7 @@ QvComPosix::~QvComPosix() {
 }
 
 int QvComPosix::Open(int) {
-    ClearDeviceOpenFailure();
+    openFailure_.reset();
     const int indexCheck = CheckPortIndex();
     if (indexCheck != LINK_OK) {
         lastError = indexCheck;
@@ -137,8 +145,8 @@ int QvComPosix::Open(int) {
     const int applied = ApplySettings();
     if (applied != LINK_OK) {
         const int error = errno;
-        RecordDeviceOpenFailure({portIndex, PortDevicePath(portIndex),
-                                 DeviceOpenFailure::Step::kSettings, error});
+        openFailure_ = DeviceOpenFailure{portIndex, PortDevicePath(portIndex),
+                                         DeviceOpenFailure::Step::kSettings, error};
     }
     return applied;
 }
@@ -148,12 +156,16 @@ int QvComPosix::OpenDevice() {
     const std::string path = PortDevicePath(portIndex);
     const OpenedDevice opened = OpenDeviceExclusive(path);
     if (opened.fd < 0) {
-        RecordDeviceOpenFailure({portIndex, path, opened.failedStep, opened.systemError});
+        openFailure_ = DeviceOpenFailure{portIndex, path, opened.failedStep, opened.systemError};
         lastError = MapSystemError(opened.systemError);
         return lastError;
     }
+    std::unique_ptr<TransmitDevice> transmitDevice =
+        makeTransmitDevice_ ? makeTransmitDevice_(opened.fd) : std::make_unique<TerminalTransmitDevice>(opened.fd);
     fd_ = opened.fd;
     device_->saved = opened.saved;
+    transmitDevice_ = std::move(transmitDevice);
+    transmit_ = std::make_unique<TransmitQueue>(*transmitDevice_, static_cast<std::size_t>(txQueueSize_));
     errorCounts_ = {};
     GatherLineErrors();  // start counting from the device's present counters
     lineErrors_ = 0;
@@ -164,10 +176,13 @@ int QvComPosix::CloseDevice() {
     if (fd_ < 0) return LINK_OK;
     Flush(kFlushReceive, kFlushWholeQueue);
     Flush(kFlushTransmit, kFlushWholeQueue);
+    transmit_.reset();  // joins its thread
+    transmitDevice_.reset();
     SetModemLine(TIOCM_DTR, false);
     SetModemLine(TIOCM_RTS, false);
     const int closeError = ReleaseDevice(fd_, device_->saved);
     fd_ = -1;
+    applied_.reset();
     if (closeError != 0) {
         lastError = LINK_ERR_CLOSE;
         return LINK_ERR_CLOSE;
@@ -180,19 +195,49 @@ int QvComPosix::ApplySettings() {
         lastError = MapSystemError(EBADF);
         return lastError;
     }
+    if (!SendToDevice(settings_)) {
+        // As a refused settings record on Windows, a refused one leaves the
+        // device as it was (a rate set in baud passes a placeholder code).
+        const int error = errno;
+        if (applied_) SendToDevice(*applied_);
+        errno = error;
+        lastError = MapSystemError(error);
+        return lastError;
+    }
+    applied_ = settings_;
+    transmit_->SetCharTime(CharacterTime(settings_));
+    // Transmit handshakes the line flags do not carry are the queue's.
+    int holdLines = 0;
+    if (settings_.fOutxCtsFlow != 0 && !RtsCtsHandshake(settings_)) holdLines |= kModemCts;
+    if (settings_.fOutxDsrFlow != 0) holdLines |= kModemDsr;
+    transmit_->SetHoldLines(holdLines);
+    return LINK_OK;
+}
+
+bool QvComPosix::SendToDevice(const QvPosixSettings& settings) {
     termios wanted = device_->saved;
     termios taken{};
-    if (!BuildTermios(settings_, wanted) || ::tcsetattr(fd_, TCSANOW, &wanted) != 0 ||
-        ::tcgetattr(fd_, &taken) != 0) {
-        lastError = MapSystemError(errno);
-        return lastError;
+    std::uint32_t arbitraryRate = 0;
+    if (!BuildTermios(settings, wanted, arbitraryRate) || ::tcsetattr(fd_, TCSANOW, &wanted) != 0 ||
+        (arbitraryRate != 0 && !ApplyArbitraryRate(arbitraryRate)) || ::tcgetattr(fd_, &taken) != 0) {
+        return false;
     }
-    if (!DeviceKeptSettings(wanted, taken)) {
+    if (!DeviceKeptSettings(wanted, taken, arbitraryRate == 0)) {
         errno = EINVAL;
-        lastError = MapSystemError(errno);
-        return lastError;
+        return false;
     }
-    return LINK_OK;
+    return true;
+}
+
+bool QvComPosix::ApplyArbitraryRate(std::uint32_t rate) {
+    std::uint32_t output = 0;
+    std::uint32_t input = 0;
+    if (!SetArbitraryRate(fd_, rate)) return false;
+    if (!ReadLineRates(fd_, output, input) || output != rate || input != rate) {
+        errno = EINVAL;  // the device rounded the rate to one it can make
+        return false;
+    }
+    return true;
 }
 
 int QvComPosix::MapSystemError(int) { return LINK_ERR_GENERAL; }
@@ -204,11 +249,9 @@ int QvComPosix::Idle() {
     }
     // Input already reported and not read since does not count as ready
     // again, or a wait loop that leaves it unread would spin.
-    short wanted = inputReported_ ? 0 : POLLIN;
-    if (writeWaiting_) wanted = static_cast<short>(wanted | POLLOUT);
+    const short wanted = inputReported_ ? 0 : POLLIN;
     const short events = PollFor(fd_, wanted, kIdleWaitMs);
     if ((events & POLLIN) != 0) inputReported_ = true;
-    if ((events & POLLOUT) != 0) writeWaiting_ = false;  // room came: the writer's turn
     // A hung-up device is always "ready": wait anyway rather than spin.
     if ((events & (POLLHUP | POLLERR | POLLNVAL)) != 0) PollSleep(kIdleWaitMs);
     return 0;
@@ -265,29 +308,20 @@ std::int32_t QvComPosix::ReceiveCount() const {
     return std::max(count, 0);
 }
 
-std::int32_t QvComPosix::TransmitCount(int waitMs) {
-    if (fd_ < 0) return txQueueSize_;
-    // The kernel's output count says nothing on a pty and little on an
-    // adapter with a small buffer; a device that cannot take a byte now
-    // counts as a full queue.
-    if ((PollFor(fd_, POLLOUT, 0) & POLLOUT) == 0 &&
-        (waitMs <= 0 || (PollFor(fd_, POLLOUT, waitMs) & POLLOUT) == 0)) {
-        return txQueueSize_;
-    }
-    int count = 0;
-    if (::ioctl(fd_, TIOCOUTQ, &count) != 0) return 0;
-    return std::clamp(count, 0, txQueueSize_);
-}
-
 int QvComPosix::QueueStatus(QvQueueStatus& status, int) {
     GatherLineErrors();
     status.rxTag = 1;
     status.rxCount = ReceiveCount();
     status.rxSize = rxQueueSize_;
     status.txTag = 1;
-    status.txCount = TransmitCount(kFullQueueWaitMs);
+    status.txCount = 0;
     status.txSize = txQueueSize_;
-    status.holdFlags = 0;  // a terminal does not report XOFF or CTS holds
+    status.holdFlags = 0;  // a terminal does not report XOFF holds
+    if (transmit_) {
+        transmit_->WaitForRoom(kNearlyFullRoom, kFullQueueWaitMs);
+        status.txCount = static_cast<std::int32_t>(transmit_->Count());
+        if (transmit_->HeldByLines()) status.holdFlags |= kHoldTxHeld;
+    }
     return 0;
 }
 
@@ -296,10 +330,11 @@ int QvComPosix::SetBufferSizes(int rxSize, int xoffLimit, int txSize) {
     Flush(kFlushTransmit, kFlushWholeQueue);
     if (rxSize > 0) rxQueueSize_ = ClampQueueSize(rxSize);
     if (txSize > 0) txQueueSize_ = ClampQueueSize(txSize);
+    if (transmit_) transmit_->SetCapacity(static_cast<std::size_t>(txQueueSize_));
     settings_.xonLim = static_cast<std::uint16_t>(rxQueueSize_ / kXonLimitDivisor);
     if (xoffLimit > 0) settings_.xoffLim = static_cast<std::uint16_t>(ClampQueueSize(xoffLimit));
-    // The kernel's queues have fixed sizes: the sizes only bound what this
-    // port reports and accepts.
+    // The kernel's receive queue has a fixed size: that size only bounds
+    // what this port reports.
     Flush(kFlushReceive, kFlushWholeQueue);
     Flush(kFlushTransmit, kFlushWholeQueue);
     return ApplySettings();
@@ -443,25 +478,19 @@ int QvComPosix::WriteString(const char* text) {
 
 int QvComPosix::Write(const void* buffer, int length) {
     if (length <= 0) return 0;
-    int written = 0;
-    const std::int32_t room = txQueueSize_ - TransmitCount(0);
-    const int wanted = std::min(length, std::max(room, 0));
-    if (buffer != nullptr && wanted > 0 && fd_ >= 0) {
-        const ssize_t result = RetryOnInterrupt(
-            [&] { return ::write(fd_, buffer, static_cast<std::size_t>(wanted)); });
-        if (result > 0) written = static_cast<int>(result);
+    std::size_t accepted = 0;
+    if (buffer != nullptr && transmit_) {
+        accepted = transmit_->Write(static_cast<const std::uint8_t*>(buffer), static_cast<std::size_t>(length));
     }
-    writeWaiting_ = written < length;
-    if (writeWaiting_) lastError = LINK_ERR_WRITE_SHORT;
+    const int written = static_cast<int>(accepted);
+    if (written < length) lastError = LINK_ERR_WRITE_SHORT;
     return written;
 }
 
 int QvComPosix::TransmitImmediate(std::uint8_t byte) {
-    // A terminal has no send-ahead: the byte goes straight to the device,
-    // behind what the kernel already holds.
-    if (fd_ < 0) return LINK_ERR_GENERAL;
-    const ssize_t result = RetryOnInterrupt([&] { return ::write(fd_, &byte, 1); });
-    return result == 1 ? LINK_OK : LINK_ERR_GENERAL;
+    // The byte passes the port's queue; the device sends it behind what it
+    // already holds.
+    return transmit_ && transmit_->SendAhead(byte) ? LINK_OK : LINK_ERR_GENERAL;
 }
 
 int QvComPosix::ReadByte() {
@@ -483,8 +512,7 @@ int QvComPosix::Read(void* buffer, int length) {
 
 int QvComPosix::Flush(int direction, int limit) {
     if (direction != kFlushReceive) {
-        if (fd_ >= 0) ::tcflush(fd_, TCOFLUSH);
-        writeWaiting_ = false;
+        if (transmit_) transmit_->Discard();
         return LINK_OK;
     }
     if (limit <= kFlushWholeQueue) {

@@ -6,13 +6,20 @@
 // caller on the line, and destruction restores the settings it found.
 //
 // The device for a port index comes from PortDevicePath (port_devices.h); the
-// system's cause of a failed open is kept in LastDeviceOpenFailure.
+// system's cause of a failed open is kept in the object (OpenFailure).
+//
+// Transmission goes through the port's own queue of the transmit size
+// (TransmitQueue), whose private thread runs from OpenDevice to CloseDevice.
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "comlink/posix/posix_settings.h"
+#include "comlink/posix/transmit_device.h"
 #include "comlink/qv_com_link.h"
+
+class TransmitQueue;
 
 class QvComPosix : public QvComLink {
 public:
@@ -20,13 +27,15 @@ public:
     // kept to 16 bits), then raises DTR and RTS. LastError() is 0 when the
     // device is open and set up, else the code of the failure.
     QvComPosix(int portIndex, int rxQueueSize, int txQueueSize);
+    // The same, with the transmit side of the device built by
+    // `makeTransmitDevice` instead of the terminal itself (device doubles).
+    QvComPosix(int portIndex, int rxQueueSize, int txQueueSize, TransmitDeviceMaker makeTransmitDevice);
     // Closes the device (CloseDevice) whenever this object holds it open.
     ~QvComPosix() override;
 
-    // Waits at most about 1 ms for received data (or, after a short write,
-    // for room to write); returns at once when ready. Data that an earlier
-    // Idle reported and nobody has read since does not count as ready, so a
-    // loop that only waits never spins. Always 0.
+    // Waits at most about 1 ms for received data; returns at once when it
+    // comes. Data that an earlier Idle reported and nobody has read since
+    // does not count, so a loop that only waits never spins. Always 0.
     int Idle() override;
     // Gathers line errors and the modem lines. 1 when the modem lines could
     // be read, else 0.
@@ -34,18 +43,25 @@ public:
     // Opens and sets up the device of portIndex (the argument is not used).
     // 0 or the code, which is also left in lastError.
     int Open(int portIndex) override;
-    // Opens the device exclusively and saves its settings. 0 or -801.
+    // Opens the device exclusively, saves its settings and starts the
+    // transmit queue. 0 or -801.
     int OpenDevice() override;
-    // Flushes both queues, drops DTR and RTS, restores the saved settings,
+    // Flushes both queues (the transmit queue's bytes are dropped), stops
+    // the transmit queue, drops DTR and RTS, restores the saved settings,
     // releases the device. 0 or -829.
     int CloseDevice() override;
-    // Fills `status`. A full transmit queue waits up to about 1 ms for room
+    // Fills `status`; the transmit count is the bytes accepted and not yet
+    // sent. A nearly full transmit queue waits up to about 1 ms for room
     // before it is reported, so that a caller polling the count does not spin
-    // a core. Always 0.
+    // a core. Hold flag 0x02 while a modem line holds transmission. Always 0.
     int QueueStatus(QvQueueStatus& status, int detail) override;
     // 0 keeps a value. Flushes both queues. 0 or -801.
     int SetBufferSizes(int rxSize, int xoffLimit, int txSize) override;
-    // 0, -803, -830, -832, or -801 when the device refuses the mode.
+    // 0, -803, -830, -832, or -801 when the line cannot carry the mode
+    // (DTR receive handshake; RTS receive handshake without CTS transmit
+    // handshake) or the device refuses it. RTS with CTS is the terminal's
+    // hardware handshake; CTS alone and DSR hold the transmit queue while
+    // the line is off.
     int SetHandshake(int rxMode, int txMode) override;
     int GetHandshake(int& rxMode, int& txMode) override;
     // Negative reads; 1 starts, other values end a break. Returns the state
@@ -61,17 +77,19 @@ public:
     void ReadLineStatus(QvLineRecord& record) override;
     int WriteByte(std::uint8_t byte) override;
     int WriteString(const char* text) override;
-    // Writes what fits in the transmit queue without waiting; fewer bytes
-    // than asked records -805. Returns the count written.
+    // Queues what fits in the transmit queue without waiting; fewer bytes
+    // than asked records -805 (so does a device that failed). Returns the
+    // count accepted.
     int Write(const void* buffer, int length) override;
-    // Writes one byte at once, behind what the device already holds. 0 or
-    // -801 (not left in lastError).
+    // Hands one byte to the device at once, ahead of the transmit queue and
+    // behind what the device already holds. 0 or -801 (not left in lastError).
     int TransmitImmediate(std::uint8_t byte) override;
     int ReadByte() override;
     // Takes what has arrived, at most `length` bytes; 0 when nothing has.
     // A failure of the device leaves -801 in lastError and returns 0.
     int Read(void* buffer, int length) override;
-    // Direction != 0 discards the transmit queue, direction 0 with limit 0
+    // Direction != 0 discards the transmit queue (the port's and the
+    // device's), direction 0 with limit 0
     // the receive queue: 0. Direction 0 with a limit drops received bytes one
     // by one: 0 when the queue ran empty, -801 when `limit` were dropped first.
     int Flush(int direction, int limit) override;
@@ -80,6 +98,8 @@ public:
 
     // Device file descriptor + 1 while open, else 0.
     std::intptr_t NativeHandle() const override { return fd_ >= 0 ? fd_ + 1 : 0; }
+    // Why the last Open could not open or set up the device.
+    std::optional<DeviceOpenFailure> OpenFailure() const override { return openFailure_; }
 
     // Mask 1: DTR as last set; 2: RTS as last set; otherwise 1 when a modem
     // line of the mask (0x10 CTS, 0x20 DSR, 0x40 RI, 0x80 CD) is on, else 0.
@@ -99,17 +119,25 @@ private:
         std::uint32_t breaks = 0;
     };
 
-    // Sends the whole settings record to the device. 0, or -801 in lastError.
+    // Sends the whole settings record to the device. 0, or -801 in lastError;
+    // a refused record leaves the device with the last one it took.
     int ApplySettings();
+    // Sets `settings` on the device and checks what it kept. False, with
+    // errno set, when it refused.
+    bool SendToDevice(const QvPosixSettings& settings);
+    // Sets the rate in baud and checks that the device kept it exactly.
+    bool ApplyArbitraryRate(std::uint32_t rate);
     void GatherLineErrors();
     std::uint8_t ReadModemStatus(bool* ok = nullptr) const;
     void SetModemLine(int lineBit, bool raise) const;
-    // Bytes accepted and not yet sent; txQueueSize_ while the device cannot
-    // take a byte after waiting up to `waitMs`.
-    std::int32_t TransmitCount(int waitMs);
     std::int32_t ReceiveCount() const;
 
     std::unique_ptr<DeviceState> device_;
+    TransmitDeviceMaker makeTransmitDevice_;
+    std::unique_ptr<TransmitDevice> transmitDevice_;  // while open
+    std::unique_ptr<TransmitQueue> transmit_;         // while open; uses transmitDevice_
+    std::optional<DeviceOpenFailure> openFailure_;
+    std::optional<QvPosixSettings> applied_;          // the record the device took last
     QvPosixSettings settings_;
     int fd_ = -1;
     std::int32_t rxHandshakeMode_ = 0;
@@ -122,6 +150,5 @@ private:
     std::int32_t txQueueSize_ = 0;
     std::int32_t rxQueueSize_ = 0;
     LineErrorCounts errorCounts_;
-    bool writeWaiting_ = false;       // the last write was short
     bool inputReported_ = false;      // Idle saw input that is not read yet
 };

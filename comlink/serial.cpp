@@ -44,12 +44,14 @@ Serial::~Serial() { Close(); }
 bool Serial::Open(int portIndex) {
     // An open link stays as it is; the caller closes it first.
     if (impl_) return false;
+    openFailure_.reset();
     auto port = MakePort(portIndex, kLinkQueueSize, kLinkQueueSize);
     if (!port) return false;
     impl_ = std::make_unique<SerialImpl>(std::move(port));
 
     std::uint16_t lineErrors = 0;
     if (impl_->link.CheckStatus(lineErrors) != LINK_OK) {
+        openFailure_ = impl_->port->OpenFailure();
         Close();
         return false;
     }

@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
+#include "comlink/device_open_failure.h"
 #include "comlink/text_terminators.h"
 
 class QvComLink;
@@ -88,8 +90,13 @@ public:
     // The port's system handle, non-zero while the device is open.
     std::intptr_t Handle() const;
 
+    // After an Open that failed: why the port could not open its device, as
+    // that port kept it; nothing otherwise. Each Open replaces it.
+    const std::optional<DeviceOpenFailure>& OpenFailure() const { return openFailure_; }
+
 private:
     std::unique_ptr<SerialImpl> impl_;
+    std::optional<DeviceOpenFailure> openFailure_;
     std::int32_t rxHandshake_ = 0;
     std::int32_t txHandshake_ = 0;
 };

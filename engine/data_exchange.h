@@ -54,6 +54,9 @@ public:
     // Window's thread, before the start. Opens COM port `portNumber` (1 is
     // the first) at 9600 baud. True when ready; on false the link is closed.
     bool OpenLink(int portNumber);
+    // After OpenLink gave false: why the port could not open its device,
+    // when that was the cause.
+    const std::optional<DeviceOpenFailure>& LinkOpenFailure() const { return serial.OpenFailure(); }
 
     // The thread body: the whole update sequence, ending with the result
     // text and a pause of 3000 ms.

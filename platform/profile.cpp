@@ -48,18 +48,8 @@ std::string Limited(std::string_view value) {
     return std::string(value.substr(0, kProfileValueMax));
 }
 
-// A folder cannot be read as text and a device may never end (/dev/zero):
-// both read as a missing file. Regular files and pipes are read.
-bool ReadableAsText(const std::string& path) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const fs::file_status status = fs::status(path, error);  // follows links
-    if (error) return false;
-    return !fs::is_directory(status) && !fs::is_character_file(status) && !fs::is_block_file(status);
-}
-
 std::string ReadWholeFile(const std::string& path, bool& ok) {
-    ok = ReadableAsText(path);
+    ok = ExamineProfilePath(path) == ProfilePathKind::kRegularFile;
     if (!ok) return {};
     std::ifstream in(path, std::ios::binary);
     ok = static_cast<bool>(in);
@@ -68,6 +58,14 @@ std::string ReadWholeFile(const std::string& path, bool& ok) {
 }
 
 }  // namespace
+
+ProfilePathKind ExamineProfilePath(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);  // follows links
+    if (error || !fs::exists(status)) return ProfilePathKind::kMissing;
+    return fs::is_regular_file(status) ? ProfilePathKind::kRegularFile : ProfilePathKind::kNotAFile;
+}
 
 ProfileFile::ProfileFile(const std::string& path) {
     std::string text = ReadWholeFile(path, loaded_);

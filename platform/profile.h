@@ -19,6 +19,17 @@
 
 namespace platform {
 
+// What a profile path names. Only a regular file is read; anything else (a
+// folder, a device, a FIFO, a socket) reads as a missing file, because it
+// cannot be read as text, may never end (/dev/zero) or would wait for a
+// writer that never comes (a FIFO).
+enum class ProfilePathKind {
+    kMissing,      // nothing there, or a path the system cannot examine
+    kRegularFile,  // read (symbolic links are followed)
+    kNotAFile,     // read as missing
+};
+ProfilePathKind ExamineProfilePath(const std::string& path);
+
 // Longest value the reader returns (a 2048-byte buffer with its terminator).
 inline constexpr std::size_t kProfileValueMax = 2047;
 

@@ -42,11 +42,12 @@ int ListPorts(const std::string& iniPath) {
     return cli::kExitSuccess;
 }
 
-// A --ini that names a directory or a device is a mistake worth stopping
-// for (a device may never end); a missing file only gives the defaults.
+// A --ini that names a directory, a device, a FIFO or a socket is a mistake
+// worth stopping for (a device may never end, a FIFO waits for a writer); a
+// missing file only gives the defaults.
 bool IniUsable(const cli::CliOptions& options) {
     if (!options.iniPath || app::UsableAsProfile(*options.iniPath)) return true;
-    std::fprintf(stderr, "%s: --ini %s is a directory or a device, not a configuration file\n", kProgramName,
+    std::fprintf(stderr, "%s: --ini %s is not a regular file (a directory, device, FIFO or socket), not a configuration file\n", kProgramName,
                  options.iniPath->c_str());
     return false;
 }

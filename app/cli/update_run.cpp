@@ -11,6 +11,7 @@
 #include "app/cli/line_presenter.h"
 #include "app/configuration.h"
 #include "app/port_map.h"
+#include "app/port_text.h"
 #include "comlink/port_devices.h"
 #include "engine/data_exchange.h"
 #include "platform/file_exists.h"
@@ -26,18 +27,14 @@ constexpr bool kComNamesArePorts = true;
 constexpr bool kComNamesArePorts = false;
 #endif
 
-// The window's text for a link that cannot be opened.
-constexpr const char* kLinkFailureText =
-    "ERROR: Can not establish communications.  Make sure all connections are made and the instrument is on.";
-
 std::int64_t SteadyNowMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-void ReportLinkFailure(const LinkChoice& link, const ConsoleStreams& streams) {
-    std::fprintf(streams.err, "%s\n", kLinkFailureText);
-    const std::optional<DeviceOpenFailure> failure = LastDeviceOpenFailure();
+void ReportLinkFailure(const LinkChoice& link, const std::optional<DeviceOpenFailure>& failure,
+                       const ConsoleStreams& streams) {
+    std::fprintf(streams.err, "%s\n", std::string(app::kLinkFailureText).c_str());
     if (!failure) {
         std::fprintf(streams.err, "%s: the device opened but could not be prepared for the line\n",
                      link.devicePath.c_str());
@@ -93,7 +90,7 @@ ExitStatus RunUpdateFromConsole(const CliOptions& options, const std::string& in
 
     auto worker = std::make_unique<DataExchange>(window, ConsoleWindow::kHandle, info);
     if (!worker->OpenLink(link.portNumber)) {
-        ReportLinkFailure(link, streams);
+        ReportLinkFailure(link, worker->LinkOpenFailure(), streams);
         return kExitLinkNotOpened;
     }
 

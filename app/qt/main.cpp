@@ -11,6 +11,7 @@
 
 #include "app/configuration.h"
 #include "app/port_map.h"
+#include "app/qt/library_error_box.h"
 #include "app/qt/main_form.h"
 #include "app/qt/updater_application.h"
 #include "comlink/port_devices.h"
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     UpdaterApplication application(argc, argv);
+    InstallLibraryErrorBox();
     try {
         ApplyPortMap(app::DefaultConfigurationPath());
         TMainForm MainForm;

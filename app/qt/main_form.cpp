@@ -23,9 +23,9 @@
 namespace {
 
 constexpr const char* kErrorCaption = "Error";
-constexpr const char* kLinkFailureText =
-    "ERROR: Can not establish communications.  Make sure all connections are made and the instrument is on.";
 constexpr const char* kCountsUnknown = "--";
+// How often the window looks whether an ended worker has been destroyed.
+constexpr std::chrono::milliseconds kWorkerEndPoll{5};
 
 // Texts are 8-bit strings in the system's encoding.
 QString FromText(const std::string& text) {
@@ -95,15 +95,14 @@ void TMainForm::updateClick() {
     }
     // The previous worker releases its port right after its end notification;
     // wait for that so that a quick second press does not find the port busy.
-    // It no longer needs this thread, so the wait is short and cannot block.
-    if (workerEnded_.valid()) workerEnded_.wait();
+    if (workerEnded_.valid()) AwaitWorkerDestroyed();
 
     auto worker = std::make_unique<DataExchange>(services_, services_.Handle(), info_);
     DataExchange* const started = worker.get();
     worker->SetEndNotification([this] { WorkerTerminated(); });
     if (!worker->OpenLink(*port)) {
         // Never started: released here, holding no port.
-        ShowErrorBox(QString::fromLatin1(kLinkFailureText));
+        ShowErrorBox(FromText(std::string(app::kLinkFailureText)));
         return;
     }
     SetStatus(QString());
@@ -138,7 +137,16 @@ void TMainForm::FinishWorker() {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         DrainPending();
     }
-    workerEnded_.wait();
+    AwaitWorkerDestroyed();
+}
+
+void TMainForm::AwaitWorkerDestroyed() {
+    // The wait is short: the worker only closes its port. Calls queued for
+    // this thread still run meanwhile (a failure report of the serial library
+    // comes that way), operator input does not.
+    while (workerEnded_.wait_for(kWorkerEndPoll) != std::future_status::ready) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
 }
 
 bool TMainForm::event(QEvent* event) {

@@ -115,6 +115,8 @@ private:
     // Queues a window task and runs the queue unless it already runs.
     void RunInOrder(std::function<void()> task);
     void DrainPending();
+    // Waits until the last worker has been destroyed (its port closed).
+    void AwaitWorkerDestroyed();
 
     // Modal boxes owned by the window, no icon. Skipped once the window closes.
     void ShowErrorBox(const QString& text);

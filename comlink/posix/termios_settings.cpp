@@ -8,6 +8,12 @@ namespace {
 
 constexpr int kSmallestTerminalDataBits = 5;  // the smallest character size a terminal knows
 
+// A rate without a speed code is set in baud when it divides the serial
+// port's base rate, as every rate a PC UART generates exactly does.
+constexpr std::uint32_t kUartBaseRate = 115200;
+// The placeholder code a rate set in baud replaces.
+constexpr speed_t kPlaceholderSpeed = B38400;
+
 struct RateEntry {
     std::uint32_t rate;
     speed_t speed;
@@ -85,15 +91,29 @@ constexpr tcflag_t kCheckedControlFlags = CSIZE | PARENB | PARODD | CSTOPB | CRT
 
 }  // namespace
 
-bool BuildTermios(const QvPosixSettings& settings, termios& t) {
+bool RtsCtsHandshake(const QvPosixSettings& settings) {
+    return settings.fRtsControl == kControlHandshake && settings.fOutxCtsFlow != 0;
+}
+
+bool BuildTermios(const QvPosixSettings& settings, termios& t, std::uint32_t& arbitraryRate) {
     speed_t speed = 0;
     tcflag_t sizeFlag = 0;
     tcflag_t parityFlags = 0;
-    // A terminal has no DSR handshake and no DTR handshake.
-    const bool unsupportedHandshake =
-        settings.fOutxDsrFlow != 0 || settings.fDtrControl == kControlHandshake;
-    if (!SpeedForRate(settings.baudRate, speed) || !SizeFlagForDataBits(settings.byteSize, sizeFlag) ||
-        !ParityFlags(settings.parity, parityFlags) || unsupportedHandshake) {
+    arbitraryRate = 0;
+    if (!SpeedForRate(settings.baudRate, speed)) {
+        if (settings.baudRate == 0 || kUartBaseRate % settings.baudRate != 0) {
+            errno = EINVAL;
+            return false;
+        }
+        speed = kPlaceholderSpeed;
+        arbitraryRate = settings.baudRate;
+    }
+    // A terminal has no DTR handshake, and drives RTS by its input only
+    // together with holding its output by CTS (one flag does both).
+    const bool unsupportedHandshake = settings.fDtrControl == kControlHandshake ||
+                                      (settings.fRtsControl == kControlHandshake && !RtsCtsHandshake(settings));
+    if (!SizeFlagForDataBits(settings.byteSize, sizeFlag) || !ParityFlags(settings.parity, parityFlags) ||
+        unsupportedHandshake) {
         errno = EINVAL;
         return false;
     }
@@ -107,9 +127,7 @@ bool BuildTermios(const QvPosixSettings& settings, termios& t) {
     t.c_cflag &= ~kCheckedControlFlags;
     t.c_cflag |= CLOCAL | CREAD | sizeFlag | parityFlags;
     if (settings.stopBits != kStopBitsOne) t.c_cflag |= CSTOPB;  // one and a half with 5 bits
-    if (settings.fOutxCtsFlow != 0 || settings.fRtsControl == kControlHandshake) {
-        t.c_cflag |= CRTSCTS;  // one flag holds both directions of the RTS/CTS handshake
-    }
+    if (RtsCtsHandshake(settings)) t.c_cflag |= CRTSCTS;
     t.c_cc[VMIN] = 0;
     t.c_cc[VTIME] = 0;
     t.c_cc[VSTART] = static_cast<cc_t>(settings.xonChar);
@@ -119,7 +137,17 @@ bool BuildTermios(const QvPosixSettings& settings, termios& t) {
     return true;
 }
 
-bool DeviceKeptSettings(const termios& wanted, const termios& taken) {
-    return cfgetospeed(&taken) == cfgetospeed(&wanted) && cfgetispeed(&taken) == cfgetispeed(&wanted) &&
-           (taken.c_cflag & kCheckedControlFlags) == (wanted.c_cflag & kCheckedControlFlags);
+bool DeviceKeptSettings(const termios& wanted, const termios& taken, bool compareSpeedCodes) {
+    const bool speedKept = !compareSpeedCodes || (cfgetospeed(&taken) == cfgetospeed(&wanted) &&
+                                                  cfgetispeed(&taken) == cfgetispeed(&wanted));
+    return speedKept && (taken.c_cflag & kCheckedControlFlags) == (wanted.c_cflag & kCheckedControlFlags);
+}
+
+std::chrono::nanoseconds CharacterTime(const QvPosixSettings& settings) {
+    if (settings.baudRate == 0) return std::chrono::nanoseconds::zero();
+    // Start bit, data bits, parity bit and stop bits, in half bits.
+    int halfBits = 2 + 2 * settings.byteSize + (settings.parity != kParityNone ? 2 : 0);
+    halfBits += settings.stopBits == kStopBitsOne ? 2 : settings.stopBits == kStopBitsOneAndHalf ? 3 : 4;
+    constexpr long long kHalfBitNsAtOneBaud = 500'000'000;
+    return std::chrono::nanoseconds(halfBits * kHalfBitNsAtOneBaud / settings.baudRate);
 }

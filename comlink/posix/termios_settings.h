@@ -4,17 +4,35 @@
 
 #include <termios.h>
 
+#include <chrono>
+#include <cstdint>
+
 #include "comlink/posix/posix_settings.h"
 
 // Turns `t` (the device's settings as found at open) into the settings for
 // `settings`: raw mode, the receiver on, modem control lines ignored, reads
-// that never wait. Returns false, with errno EINVAL and `t` partly changed,
-// for a setting that termios cannot express (4 data bits, DSR or DTR
-// handshake, a rate without a speed code, mark or space parity where the
-// system has no CMSPAR).
-bool BuildTermios(const QvPosixSettings& settings, termios& t);
+// that never wait. A rate without a speed code that divides 115200 (14400,
+// 28800, 7200, ...) gets a placeholder code and comes back in
+// `arbitraryRate`, to be set in baud (line_rate.h); otherwise that is 0.
+// Returns false, with errno EINVAL and `t` partly changed, for a setting that
+// termios cannot express: 4 data bits, the DTR receive handshake, the RTS
+// receive handshake without the CTS transmit handshake, any other rate
+// without a speed code, mark or space parity where the system has no CMSPAR.
+// The CTS transmit handshake on its own and the DSR transmit handshake are
+// the transmit queue's to keep (the line flags stay off for them).
+bool BuildTermios(const QvPosixSettings& settings, termios& t, std::uint32_t& arbitraryRate);
+
+// True when the RTS receive and the CTS transmit handshakes are both on: the
+// terminal's one hardware handshake flag (CRTSCTS) serves them.
+bool RtsCtsHandshake(const QvPosixSettings& settings);
 
 // True when `taken` (read back from the device after setting `wanted`) has
-// the rate and line format of `wanted`. A terminal accepts a call that changed
-// any part of the settings, so a dropped rate or format shows only here.
-bool DeviceKeptSettings(const termios& wanted, const termios& taken);
+// the line format of `wanted`, and its speed codes too when
+// `compareSpeedCodes` (a rate set in baud is compared by the caller). A
+// terminal accepts a call that changed any part of the settings, so a dropped
+// rate or format shows only here.
+bool DeviceKeptSettings(const termios& wanted, const termios& taken, bool compareSpeedCodes);
+
+// Line time of one character of `settings`: start bit, data bits, parity
+// bit and stop bits at its rate; zero for a rate of 0.
+std::chrono::nanoseconds CharacterTime(const QvPosixSettings& settings);

@@ -7,6 +7,7 @@
 
 #include <stdlib.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -243,6 +244,7 @@ TEST_F(CliEndToEnd, LinkThatCannotBeOpened) {
 }
 
 TEST_F(CliEndToEnd, CommandLineRefusals) {
+    ASSERT_EQ(::mkfifo(Path("fifo.ini").c_str(), 0600), 0);
     const CliRun badPort = RunCli({"--port", "0x", "--yes"});
     EXPECT_EQ(badPort.status, 3);
     EXPECT_EQ(badPort.err, std::string(kPortRefused) + "\n");
@@ -251,8 +253,9 @@ TEST_F(CliEndToEnd, CommandLineRefusals) {
     for (const std::vector<std::string>& arguments :
          {std::vector<std::string>{}, {"--port", "1", "--device", link_}, {"--device", link_, "--yes", "--no"},
           {"--device", link_, "--bogus"}, {"--device"},
-          // A configuration that is a folder or a never-ending device.
-          {"--ini", dir_.string(), "--device", Path("no-device"), "--yes"}, {"--ini", "/dev/zero", "--list-ports"}}) {
+          // A configuration that is a folder, a never-ending device or a FIFO.
+          {"--ini", dir_.string(), "--device", Path("no-device"), "--yes"}, {"--ini", "/dev/zero", "--list-ports"},
+          {"--ini", Path("fifo.ini"), "--device", Path("no-device"), "--yes"}}) {
         const CliRun run = RunCli(arguments);
         EXPECT_EQ(run.status, 3) << run.err;
         EXPECT_FALSE(run.err.empty());

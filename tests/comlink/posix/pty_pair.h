@@ -55,10 +55,11 @@ public:
         return ::write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
     }
 
-    // Reads from the master until `count` bytes came or the time-out ran out.
-    std::string ReceiveAtMaster(std::size_t count) const {
+    // Reads from the master until `count` bytes came or `timeout` ran out.
+    std::string ReceiveAtMaster(std::size_t count,
+                                std::chrono::milliseconds timeout = kArrivalTimeout) const {
         std::string received;
-        const auto deadline = std::chrono::steady_clock::now() + kArrivalTimeout;
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (received.size() < count && std::chrono::steady_clock::now() < deadline) {
             pollfd entry{master_, POLLIN, 0};
             if (::poll(&entry, 1, 10) <= 0) continue;
@@ -75,6 +76,17 @@ public:
         char buffer[4096];
         while (::poll(&entry, 1, quietMs) > 0 && ::read(master_, buffer, sizeof buffer) > 0) {
         }
+    }
+
+    // The test's own hold on the slave ends.
+    void CloseSlave() {
+        if (slave_ >= 0) ::close(slave_);
+        slave_ = -1;
+    }
+    // The far end goes away: the slave is hung up, as an unplugged device.
+    void CloseMaster() {
+        if (master_ >= 0) ::close(master_);
+        master_ = -1;
     }
 
 private:

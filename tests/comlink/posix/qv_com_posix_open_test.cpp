@@ -29,7 +29,7 @@ TEST(QvComPosixOpen, AppliesRaw115200WithoutFlowControlAndRaisesNoError) {
     ASSERT_EQ(port.LastError(), LINK_OK);
     EXPECT_NE(port.NativeHandle(), 0);
     EXPECT_EQ(portUseCount[kPortIndex], 1);
-    EXPECT_FALSE(LastDeviceOpenFailure().has_value());
+    EXPECT_FALSE(port.OpenFailure().has_value());
 
     const termios line = pty.LineSettings();
     EXPECT_EQ(cfgetospeed(&line), B115200);
@@ -101,7 +101,8 @@ TEST(QvComPosixOpen, DeviceHeldThroughAnotherIndexIsBusy) {
     EXPECT_EQ(intruder.NativeHandle(), 0);
     EXPECT_EQ(portUseCount[kOtherPortIndex], 0);
 
-    const auto failure = LastDeviceOpenFailure();
+    EXPECT_FALSE(holder.OpenFailure().has_value());
+    const auto failure = intruder.OpenFailure();  // kept by the port that failed
     ASSERT_TRUE(failure.has_value());
     EXPECT_EQ(failure->step, DeviceOpenFailure::Step::kLock);
     EXPECT_EQ(DescribeDeviceOpenFailure(*failure),
@@ -124,7 +125,7 @@ TEST(QvComPosixOpen, FailedOpensKeepTheSystemCauseAndHoldNothing) {
         EXPECT_EQ(port.LastError(), LINK_ERR_GENERAL);
         EXPECT_EQ(port.NativeHandle(), 0);
         EXPECT_EQ(portUseCount[kPortIndex], 0);
-        const auto failure = LastDeviceOpenFailure();
+        const auto failure = port.OpenFailure();
         ASSERT_TRUE(failure.has_value());
         EXPECT_EQ(DescribeDeviceOpenFailure(*failure),
                   "COM21 (" + std::string(c.path) + "): " + c.cause);
@@ -135,7 +136,7 @@ TEST(QvComPosixOpen, IndexOutsideTheTableIsRefusedBeforeAnyDevice) {
     Links port(kPortCount, kQueueSize, kQueueSize);
     EXPECT_EQ(port.LastError(), LINK_ERR_PORT);
     EXPECT_EQ(port.NativeHandle(), 0);
-    EXPECT_FALSE(LastDeviceOpenFailure().has_value());
+    EXPECT_FALSE(port.OpenFailure().has_value());
 }
 
 TEST(QvComPosixOpen, DeviceOpenedWithoutItsIndexIsStillReleased) {

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "comlink/links.h"
+#include "comlink/posix/line_rate.h"
 #include "pty_pair.h"
 
 using pty_test::PtyPair;
@@ -137,15 +139,55 @@ TEST_F(QvComPosixSettings, HandshakeModes) {
     EXPECT_EQ(rxMode, HANDSHAKE_RTS);
     EXPECT_EQ(txMode, HANDSHAKE_CTS);
 
-    // The line has no DSR handshake: the device refuses, the modes stay.
-    EXPECT_EQ(port.SetHandshake(HANDSHAKE_NONE, HANDSHAKE_DSR), LINK_ERR_GENERAL);
-    EXPECT_EQ(port.GetHandshake(rxMode, txMode), 0);
-    EXPECT_EQ(txMode, HANDSHAKE_CTS);
+    // What the line cannot carry is refused, and the modes stay.
+    for (const auto& [rx, tx] : {std::pair{HANDSHAKE_DTR, HANDSHAKE_NONE}, std::pair{HANDSHAKE_RTS, HANDSHAKE_NONE},
+                                 std::pair{HANDSHAKE_RTS, HANDSHAKE_XONXOFF}}) {
+        EXPECT_EQ(port.SetHandshake(rx, tx), LINK_ERR_GENERAL);
+        EXPECT_EQ(port.GetHandshake(rxMode, txMode), 0);
+        EXPECT_EQ(txMode, HANDSHAKE_CTS);
+    }
 
     ASSERT_EQ(port.SetHandshake(HANDSHAKE_NONE, HANDSHAKE_NONE), LINK_OK);
     line = pty.LineSettings();
     EXPECT_EQ(line.c_iflag & (IXON | IXOFF), 0u);
     EXPECT_EQ(line.c_cflag & CRTSCTS, 0u);
+}
+
+TEST_F(QvComPosixSettings, CtsOrDsrAloneHoldTheTransmitQueueWhileTheLineIsOff) {
+    for (const int txMode : {HANDSHAKE_CTS, HANDSHAKE_DSR}) {
+        SCOPED_TRACE(txMode);
+        ASSERT_EQ(port.SetHandshake(HANDSHAKE_NONE, txMode), LINK_OK);
+        EXPECT_EQ(pty.LineSettings().c_cflag & CRTSCTS, 0u);  // RTS stays the port's to drive
+        // A pty has no modem lines: the line counts as off and nothing goes.
+        EXPECT_EQ(port.Write("held", 4), 4);
+        QvQueueStatus status;
+        ASSERT_TRUE(pty_test::IdleUntil(port, [&] {
+            port.QueueStatus(status, 2);
+            return (status.holdFlags & kHoldTxHeld) != 0;
+        }));
+        EXPECT_EQ(status.txCount, 4);
+        EXPECT_EQ(pty.ReceiveAtMaster(1, std::chrono::milliseconds(50)), "");
+        ASSERT_EQ(port.Flush(1, 0), LINK_OK);
+    }
+    ASSERT_EQ(port.SetHandshake(HANDSHAKE_NONE, HANDSHAKE_NONE), LINK_OK);
+    EXPECT_EQ(port.Write("free", 4), 4);
+    EXPECT_EQ(pty.ReceiveAtMaster(4), "free");
+}
+
+TEST_F(QvComPosixSettings, RatesWithoutASpeedCodeReachTheDeviceInBaud) {
+    for (const std::int32_t rate : {14400, 28800, 57600, 7200}) {
+        SCOPED_TRACE(rate);
+        ASSERT_EQ(port.SetFormat(rate, 'N', 8, 1), LINK_OK);
+        std::uint32_t output = 0;
+        std::uint32_t input = 0;
+        ASSERT_TRUE(ReadLineRates(pty.Master(), output, input));  // what the far end sees
+        EXPECT_EQ(output, static_cast<std::uint32_t>(rate));
+        EXPECT_EQ(input, static_cast<std::uint32_t>(rate));
+    }
+    // Back to a rate with a speed code, which tcgetattr reads as usual.
+    ASSERT_EQ(port.SetFormat(38400, 'N', 8, 1), LINK_OK);
+    const termios line = pty.LineSettings();
+    EXPECT_EQ(cfgetospeed(&line), B38400);
 }
 
 TEST_F(QvComPosixSettings, DumpShowsTheRecordAndTheQueues) {

@@ -35,7 +35,11 @@ TEST(TermiosSettings, ExpressesTheRecord) {
          CS7 | PARENB | CSTOPB, 0},
         {"5O1.5", [](QvPosixSettings& s) { s.byteSize = 5; s.parity = kParityOdd; s.stopBits = kStopBitsOneAndHalf; },
          CS5 | PARENB | PARODD | CSTOPB, 0},
-        {"CTS", [](QvPosixSettings& s) { s.fOutxCtsFlow = 1; }, CS8 | CRTSCTS, 0},
+        {"RTS with CTS", [](QvPosixSettings& s) { s.fRtsControl = kControlHandshake; s.fOutxCtsFlow = 1; },
+         CS8 | CRTSCTS, 0},
+        // Held by the transmit queue, not by the line flags.
+        {"CTS alone", [](QvPosixSettings& s) { s.fOutxCtsFlow = 1; }, CS8, 0},
+        {"DSR", [](QvPosixSettings& s) { s.fOutxDsrFlow = 1; }, CS8, 0},
         {"XON/XOFF", [](QvPosixSettings& s) { s.fOutX = 1; s.fInX = 1; }, CS8, IXON | IXOFF},
     };
     for (const Case& c : cases) {
@@ -46,7 +50,9 @@ TEST(TermiosSettings, ExpressesTheRecord) {
         t.c_iflag = ICRNL | ISTRIP;
         t.c_lflag = ICANON | ECHO;
         t.c_oflag = OPOST;
-        ASSERT_TRUE(BuildTermios(settings, t));
+        std::uint32_t arbitraryRate = 1;
+        ASSERT_TRUE(BuildTermios(settings, t, arbitraryRate));
+        EXPECT_EQ(arbitraryRate, 0u);
         EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS), c.cflagsSet);
         EXPECT_EQ(t.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
         EXPECT_EQ(t.c_iflag, c.iflagsSet);
@@ -61,9 +67,10 @@ TEST(TermiosSettings, ExpressesTheRecord) {
 TEST(TermiosSettings, RefusesWhatATerminalCannotDo) {
     const std::pair<const char*, void (*)(QvPosixSettings&)> cases[] = {
         {"4 data bits", [](QvPosixSettings& s) { s.byteSize = 4; }},
-        {"rate without a code", [](QvPosixSettings& s) { s.baudRate = 14400; }},
+        {"rate without a code that does not divide 115200", [](QvPosixSettings& s) { s.baudRate = 12345; }},
+        {"rate 0", [](QvPosixSettings& s) { s.baudRate = 0; }},
         {"DTR handshake", [](QvPosixSettings& s) { s.fDtrControl = kControlHandshake; }},
-        {"DSR handshake", [](QvPosixSettings& s) { s.fOutxDsrFlow = 1; }},
+        {"RTS handshake without CTS", [](QvPosixSettings& s) { s.fRtsControl = kControlHandshake; }},
         {"parity code outside the table", [](QvPosixSettings& s) { s.parity = 5; }},
     };
     for (const auto& [what, edit] : cases) {
@@ -72,22 +79,47 @@ TEST(TermiosSettings, RefusesWhatATerminalCannotDo) {
         edit(settings);
         termios t{};
         errno = 0;
-        EXPECT_FALSE(BuildTermios(settings, t));
+        std::uint32_t arbitraryRate = 0;
+        EXPECT_FALSE(BuildTermios(settings, t, arbitraryRate));
         EXPECT_EQ(errno, EINVAL);
+    }
+}
+
+TEST(TermiosSettings, RatesWithoutACodeThatDivide115200AreSetInBaud) {
+    for (const std::uint32_t rate : {7200u, 14400u, 28800u}) {
+        SCOPED_TRACE(rate);
+        termios t{};
+        std::uint32_t arbitraryRate = 0;
+        ASSERT_TRUE(BuildTermios(Raw8N1(rate), t, arbitraryRate));
+        EXPECT_EQ(arbitraryRate, rate);
     }
 }
 
 TEST(TermiosSettings, DeviceKeptSettingsComparesRateAndFormatOnly) {
     termios wanted{};
-    ASSERT_TRUE(BuildTermios(Raw8N1(38400), wanted));
+    std::uint32_t arbitraryRate = 0;
+    ASSERT_TRUE(BuildTermios(Raw8N1(38400), wanted, arbitraryRate));
     termios taken = wanted;
     taken.c_iflag |= IXANY;  // not part of the rate or the format
-    EXPECT_TRUE(DeviceKeptSettings(wanted, taken));
+    EXPECT_TRUE(DeviceKeptSettings(wanted, taken, true));
     cfsetospeed(&taken, B9600);
-    EXPECT_FALSE(DeviceKeptSettings(wanted, taken));
+    EXPECT_FALSE(DeviceKeptSettings(wanted, taken, true));
+    EXPECT_TRUE(DeviceKeptSettings(wanted, taken, false));  // a rate in baud is checked apart
     taken = wanted;
     taken.c_cflag |= PARENB;
-    EXPECT_FALSE(DeviceKeptSettings(wanted, taken));
+    EXPECT_FALSE(DeviceKeptSettings(wanted, taken, false));
+}
+
+TEST(TermiosSettings, CharacterTimeCountsEveryBitOfTheFrame) {
+    QvPosixSettings settings = Raw8N1(38400);
+    EXPECT_EQ(CharacterTime(settings).count(), 260'416);  // 10 bits
+    settings.parity = kParityEven;
+    settings.stopBits = kStopBitsTwo;
+    EXPECT_EQ(CharacterTime(settings).count(), 312'500);  // 12 bits
+    settings.byteSize = 5;
+    settings.parity = kParityNone;
+    settings.stopBits = kStopBitsOneAndHalf;
+    EXPECT_EQ(CharacterTime(settings).count(), 195'312);  // 7.5 bits
 }
 
 }  // namespace

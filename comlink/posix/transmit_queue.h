@@ -1,0 +1,88 @@
+#pragma once
+// TransmitQueue: the POSIX port's own transmit queue, which behaves on every
+// kind of device as a serial driver's queue of the configured size does.
+//
+// A write takes what fits among the bytes not yet on the wire and returns at
+// once; a private thread (started by the constructor, joined by the
+// destructor) hands the queued bytes to the device while the caller sleeps or
+// waits elsewhere. The device is fed no faster than the line carries the
+// bytes, plus a short lead, so that neither a deep kernel buffer (a pty takes
+// about 19 KB) nor a shallow one (a UART wakes its writer below 256 bytes)
+// changes what the count reports or what a discard drops.
+//
+// The count is the queue plus the device's share: the larger of what the
+// device reports holding (TIOCOUTQ) and what the line time of the bytes
+// handed to it says is still to go. A device that fails or goes away ends
+// the queue: its bytes are dropped, the count reads 0 and writes take
+// nothing, so that a caller waiting for room never hangs.
+//
+// All members may be called from one caller thread; the lock inside is the
+// queue's own and is held only for short, non-blocking steps.
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "comlink/posix/transmit_device.h"
+
+class TransmitQueue {
+public:
+    // `device` must outlive the queue.
+    TransmitQueue(TransmitDevice& device, std::size_t capacity);
+    // Drops what is queued and joins the thread.
+    ~TransmitQueue();
+    TransmitQueue(const TransmitQueue&) = delete;
+    TransmitQueue& operator=(const TransmitQueue&) = delete;
+
+    // Queues up to `size` bytes, as many as fit; returns the count taken.
+    // On an idle line the first bytes go to the device at once.
+    std::size_t Write(const std::uint8_t* data, std::size_t size);
+    // Hands `byte` to the device ahead of the queue. True when it took it.
+    bool SendAhead(std::uint8_t byte);
+    // Bytes accepted and not yet sent (at most the capacity); 0 once failed.
+    std::size_t Count();
+    // Waits up to `waitMs` while fewer than `room` bytes are free.
+    void WaitForRoom(std::size_t room, int waitMs);
+    // Drops the queue and what the device holds.
+    void Discard();
+
+    void SetCapacity(std::size_t capacity);
+    // Line time of one character (start, data, parity and stop bits).
+    void SetCharTime(std::chrono::nanoseconds charTime);
+    // Transmission waits while any modem line of `mask` (0x10 CTS, 0x20 DSR)
+    // is off; 0 sends freely.
+    void SetHoldLines(int mask);
+    // True while transmission waits for a modem line.
+    bool HeldByLines();
+    // True once the device failed.
+    bool Failed();
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    void Pump();
+    // With mutex_ held.
+    std::size_t DeviceShare(Clock::time_point now);
+    std::size_t LeadBytes() const;
+    void NoteHanded(std::size_t count, Clock::time_point now);
+    bool LinesHoldTransmission();
+    void Fail();
+
+    TransmitDevice& device_;
+    std::mutex mutex_;
+    std::condition_variable wake_;   // the pump: bytes queued, settings changed, stop
+    std::condition_variable room_;   // a waiting writer: bytes left the queue
+    std::deque<std::uint8_t> queue_;
+    std::size_t capacity_;
+    std::chrono::nanoseconds charTime_;
+    Clock::time_point lineFreeAt_;   // when the bytes handed so far are through the line
+    int holdLines_ = 0;
+    bool heldByLines_ = false;
+    bool failed_ = false;
+    bool stopping_ = false;
+    std::thread pump_;               // last: starts once everything above is set
+};
