@@ -18,14 +18,6 @@
 namespace cli {
 namespace {
 
-// Windows names its serial ports COM1, COM2, ...: there a --device of that
-// form opens the port of that number.
-#if defined(_WIN32)
-constexpr bool kComNamesArePorts = true;
-#else
-constexpr bool kComNamesArePorts = false;
-#endif
-
 // The window's text for a link that cannot be opened.
 constexpr const char* kLinkFailureText =
     "ERROR: Can not establish communications.  Make sure all connections are made and the instrument is on.";
@@ -60,8 +52,9 @@ std::string IniPathOf(const CliOptions& options, const std::string& defaultIniPa
 
 LinkChoice ChooseLink(const CliOptions& options, const std::string& iniPath) {
     LinkChoice link;
-    if (options.device && kComNamesArePorts && app::PortNumberOfKey(*options.device) != 0) {
-        link.portNumber = app::PortNumberOfKey(*options.device);
+    // On Windows a --device COM7 (or \\.\COM7) opens the port of that number.
+    if (options.device && app::PortNumberOfDeviceName(*options.device) != 0) {
+        link.portNumber = app::PortNumberOfDeviceName(*options.device);
         link.devicePath = app::DevicePathForPort(link.portNumber, {});
     } else if (options.device) {
         link.portNumber = app::kMinPort;

@@ -1,0 +1,11 @@
+#include "app/port_map.h"
+
+namespace app {
+
+std::string_view DefaultDeviceRule() { return "/dev/ttyS<N-1>"; }
+
+std::string DefaultDevicePathForPort(int port) { return "/dev/ttyS" + std::to_string(port - 1); }
+
+int PortNumberOfDeviceName(std::string_view /*name*/) { return 0; }
+
+}  // namespace app
