@@ -1,4 +1,7 @@
 #include <windows.h>
+// <windows.h> turns GetProfileString into GetProfileStringA (the system's
+// reader of win.ini); here it is the name of our own function.
+#undef GetProfileString
 
 #include "platform/profile.h"
 
