@@ -8,7 +8,8 @@
 #include <string>
 
 // The device path for `portIndex`: the path set with SetPortDevicePath, or
-// "/dev/ttyS<portIndex>" (index 0, COM1, is /dev/ttyS0).
+// the platform's default: "/dev/ttyS<portIndex>" (index 0, COM1, is
+// /dev/ttyS0), on Windows "\\.\COM<portIndex + 1>".
 std::string PortDevicePath(int portIndex);
 
 // Maps `portIndex` to `path`. An empty path restores the default.
@@ -25,7 +26,7 @@ struct DeviceOpenFailure {
     int portIndex = 0;
     std::string path;
     Step step = Step::kOpen;
-    int systemError = 0;  // errno of the failed call
+    int systemError = 0;  // errno of the failed call (GetLastError on Windows)
 };
 
 // The failure of the most recent open attempt, or nothing when that attempt
