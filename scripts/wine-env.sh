@@ -14,8 +14,10 @@
 #   wine_run [wine arguments...]
 #     runs "wine ARGS" under `timeout` (WINE_TIMEOUT seconds, 300 unless set).
 #   wine_map_com N PATH
-#     points COM<N> at the pseudo-terminal PATH (a link to one is fine) through
-#     HKLM\Software\Wine\Ports and restarts the server so that Wine takes it up.
+#     points COM<N> at the pseudo-terminal PATH (a link to one is resolved to
+#     the pty) through HKLM\Software\Wine\Ports and restarts the server so that
+#     Wine takes it up. The server restart ends every Wine program of the
+#     prefix that is still running: map ports before starting programs.
 #     Refuses anything that is not a pseudo-terminal: Wine maps unmapped COM
 #     ports to the machine's /dev/ttyS* devices, which a test must never reach
 #     (an empty value does not help: Wine then gives the device the next free
@@ -89,12 +91,15 @@ wine_is_pseudo_terminal() {
 }
 
 wine_map_com() {
-  local n=$1 path=$2
+  local n=$1 path=$2 pty
   if ! wine_is_pseudo_terminal "$path"; then
     echo "wine_map_com: $path is not a pseudo-terminal; COM$n is left unmapped" >&2
     return 1
   fi
-  wine_run reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /t REG_SZ /d "$path" /f >/dev/null || return 1
+  # The pty itself is written, not a link to it: the test programs' guard
+  # then sees from the registry alone that COM<N> reaches a /dev/pts/ device.
+  pty=$(readlink -f -- "$path")
+  wine_run reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /t REG_SZ /d "$pty" /f >/dev/null || return 1
   wine_server_stop
   wine_server_start
 }
