@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs to build, test and run its demo.
+# Installs the Debian packages the project needs to build, test and run its demo,
+# the Windows cross compiler (mingw-w64, -posix threads) and Wine included.
 # Safe to run again: apt-get skips what is already installed.
 set -euo pipefail
 
@@ -8,6 +9,7 @@ packages=(
   googletest libgtest-dev libgmock-dev
   qt6-base-dev libgl-dev
   xvfb xauth x11-utils xdotool imagemagick fonts-liberation fonts-dejavu-core
+  g++-mingw-w64-x86-64-posix wine
 )
 
 missing=()

@@ -1,8 +1,9 @@
 # Sourced by the scripts and test wrappers that run Windows programs under Wine.
 # Every run uses a private Wine prefix under the build tree, never ~/.wine, and
 # Wine's debug output is off.
-#   wine_env_init BUILD_DIR
-#     exports WINEPREFIX=BUILD_DIR/wine-prefix, WINEDEBUG=-all and
+#   wine_env_init BUILD_DIR [PREFIX_NAME]
+#     exports WINEPREFIX=BUILD_DIR/PREFIX_NAME (PREFIX_NAME defaults to
+#     $UPDATER_WINE_PREFIX_NAME, else wine-prefix), WINEDEBUG=-all and
 #     WINEDLLOVERRIDES (no Mono or Gecko prompts); creates the prefix on first
 #     use (about 6 s; serialised with a lock, so parallel tests may call it).
 #   wine_server_start
@@ -11,6 +12,9 @@
 #     WINEPREFIX/wineserver.log. Does nothing when one is running.
 #   wine_server_stop
 #     stops the prefix's Wine server and waits until it is gone.
+#   wine_stop_all_servers BUILD_DIR
+#     stops the Wine server of every prefix under BUILD_DIR that has one
+#     (for the end of a test run, also after a failure). Creates nothing.
 #   wine_run [wine arguments...]
 #     runs "wine ARGS" under `timeout` (WINE_TIMEOUT seconds, 300 unless set).
 #   wine_map_com N PATH
@@ -26,9 +30,9 @@
 #     removes the mapping of COM<N> again.
 
 wine_env_init() {
-  local build_dir
+  local build_dir name=${2:-${UPDATER_WINE_PREFIX_NAME:-wine-prefix}}
   build_dir=$(cd "$1" && pwd)
-  export WINEPREFIX="$build_dir/wine-prefix"
+  export WINEPREFIX="$build_dir/$name"
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
   export WINEARCH=win64
@@ -40,7 +44,7 @@ wine_env_init() {
         timeout 120 wineboot --init >"$WINEPREFIX/wineboot.log" 2>&1 || true
         timeout 60 wineserver -w || true
       fi
-    ) 9>"$build_dir/wine-prefix.lock"
+    ) 9>"$build_dir/$name.lock"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
       echo "Could not create the Wine prefix $WINEPREFIX:" >&2
       cat "$WINEPREFIX/wineboot.log" >&2 2>/dev/null || true
@@ -61,6 +65,7 @@ wine_server_running() {
 }
 
 wine_server_start() {
+  [ -n "${WINEPREFIX:-}" ] || { echo "wine_server_start: call wine_env_init first" >&2; return 1; }
   wine_server_running && return 0
   setsid wineserver -p >>"$WINEPREFIX/wineserver.log" 2>&1 </dev/null &
   local _
@@ -73,8 +78,18 @@ wine_server_start() {
 }
 
 wine_server_stop() {
+  [ -n "${WINEPREFIX:-}" ] || return 0  # never the user's own ~/.wine
   timeout 30 wineserver -k >/dev/null 2>&1 || true
   timeout 30 wineserver -w >/dev/null 2>&1 || true
+}
+
+wine_stop_all_servers() {
+  local prefix
+  for prefix in "$1"/wine-prefix*/; do
+    [ -f "$prefix/system.reg" ] || continue
+    WINEPREFIX=${prefix%/} timeout 30 wineserver -k >/dev/null 2>&1 || true
+    WINEPREFIX=${prefix%/} timeout 30 wineserver -w >/dev/null 2>&1 || true
+  done
 }
 
 wine_run() {
