@@ -47,7 +47,7 @@ wine_run cmd /c exit >/dev/null 2>&1 || true
 prefix_ticks() {
   local pid
   for pid in $(pgrep -u "$(id -u)" .); do
-    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
+    tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
     awk -v pid="$pid" '{ sub(/^.*\) /, ""); print pid, $12 + $13 }' "/proc/$pid/stat" 2>/dev/null || true
   done
 }
