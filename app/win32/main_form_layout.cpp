@@ -69,6 +69,9 @@ HWND MakeControl(HWND parent, DWORD exStyle, const char* className, const char* 
                                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                          GetModuleHandleA(nullptr), nullptr);
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    // Some controls adjust their size while they are created (an etched line
+    // takes a frame, spin buttons a width of their own); the layout's wins.
+    SetWindowPos(control, nullptr, place.left, place.top, place.width, place.height, SWP_NOZORDER | SWP_NOACTIVATE);
     return control;
 }
 
