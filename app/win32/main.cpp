@@ -6,12 +6,23 @@
 
 #include <exception>
 #include <memory>
+#include <string>
 
 #include "app/configuration.h"
+#include "app/port_map.h"
 #include "app/win32/failure_boxes.h"
 #include "app/win32/main_form.h"
+#include "comlink/port_devices.h"
 
 namespace {
+
+// Points each COM port named in [PORTS] of update.ini at its device, as the
+// Qt window does; the others open \\.\COM<N>.
+void ApplyPortMap(const std::string& iniPath) {
+    for (const auto& [port, device] : app::ReadPortMap(iniPath)) {
+        SetPortDevicePath(port - 1, device);
+    }
+}
 
 // The message loop, with the keyboard navigation of a dialog (Tab between
 // the button, the edit box and the spin buttons).
@@ -32,6 +43,7 @@ int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*comma
     win32::InstallLibraryFailureBox();
     std::unique_ptr<win32::TMainForm> MainForm;
     try {
+        ApplyPortMap(app::DefaultConfigurationPath());
         MainForm = std::make_unique<win32::TMainForm>();
         MainForm->SetOnDestroyed([] { PostQuitMessage(0); });
         MainForm->Show();

@@ -33,10 +33,9 @@ using win32::TMainForm;
 const int kYesPort = PortFromEnvironment("UPDATER_TEST_YES_PORT");
 const int kNoPort = PortFromEnvironment("UPDATER_TEST_NO_PORT");
 const int kClosePort = PortFromEnvironment("UPDATER_TEST_CLOSE_PORT");
+const int kTransferPort = PortFromEnvironment("UPDATER_TEST_TRANSFER_PORT");
 // A port whose device the tests refuse to open: the link cannot be established.
 constexpr int kRefusedPort = 12;
-// Where the runner collects the summary of the instrument updated with Yes.
-constexpr const char* kSummaryVariable = "UPDATER_TEST_YES_SUMMARY";
 
 constexpr std::size_t kImageBytes = 2048 + 24576;  // samples/kernel.bin and samples/update.bin
 
@@ -53,7 +52,7 @@ public:
     void SetUp() override {
         guard_ = std::make_unique<ScopedPortFactory>([](int index, int rxSize, int txSize) -> std::unique_ptr<QvComLink> {
             const int port = index + 1;
-            if (port != 0 && (port == kYesPort || port == kNoPort || port == kClosePort)) {
+            if (port != 0 && (port == kYesPort || port == kNoPort || port == kClosePort || port == kTransferPort)) {
                 return std::make_unique<Links>(index, rxSize, txSize);
             }
             if (port != kRefusedPort) ADD_FAILURE() << "a test tried to open COM" << port << ", which is not mapped";
@@ -91,6 +90,20 @@ std::size_t Occurrences(const std::string& text, const std::string& part) {
     std::size_t count = 0;
     for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
     return count;
+}
+
+// Waits for the summary that the runner collects from the instrument on
+// `port` (sim-com<N>.json in the current folder) and expects a completed
+// update with both images byte-exact.
+void ExpectInstrumentUpdated(int port) {
+    const std::string path = "sim-com" + std::to_string(port) + ".json";
+    std::string summary;
+    EXPECT_TRUE(PumpUntil([&] {
+        summary = ReadFile(path);
+        return summary.find("\"session\":\"finished\"") != std::string::npos;
+    })) << path;
+    EXPECT_NE(summary.find("\"outcome\":\"completed\""), std::string::npos) << summary;
+    EXPECT_EQ(Occurrences(summary, "\"matches\":true"), 2u) << summary;  // kernel and update
 }
 
 class WindowTest : public ::testing::Test {
@@ -218,16 +231,7 @@ TEST_F(WindowTest, FullUpdateAnsweredYesArrivesByteExact) {
     EXPECT_EQ(form_.ProgressBar.Progress(), 100);
     EXPECT_TRUE(ControlsEnabled());
 
-    // The instrument's own account, once it has finished the session.
-    const char* summaryPath = std::getenv(kSummaryVariable);
-    ASSERT_NE(summaryPath, nullptr);
-    std::string summary;
-    EXPECT_TRUE(PumpUntil([&] {
-        summary = ReadFile(summaryPath);
-        return summary.find("\"session\":\"finished\"") != std::string::npos;
-    }));
-    EXPECT_NE(summary.find("\"outcome\":\"completed\""), std::string::npos) << summary;
-    EXPECT_EQ(Occurrences(summary, "\"matches\":true"), 2u) << summary;  // kernel and update
+    ExpectInstrumentUpdated(kYesPort);  // the instrument's own account
 }
 
 TEST_F(WindowTest, PortCheckRefusesTextsOutsideOneTo35) {
@@ -297,6 +301,24 @@ TEST_F(WindowTest, ClosingWhileAskedAnswersNoAndReleasesThePort) {
     form_.FinishWorker();
     Serial serial;
     EXPECT_TRUE(serial.Open(kClosePort - 1));  // the worker closed the port
+}
+
+// As the program runs: the window goes, the update goes on to its end and
+// the instrument is not left half flashed.
+TEST_F(WindowTest, ClosingDuringTheTransferLetsTheUpdateFinish) {
+    ASSERT_NE(kTransferPort, 0) << "run through run_window_tests.sh";
+    BoxAnswerer boxes(form_.Handle(), [](const SeenBox& box) { return box.caption == "Continue?" ? IDYES : IDOK; });
+    form_.SetStatusObserver([this](const std::string& text) {
+        statuses_.push_back(text);
+        if (text == "Sending kernel.") PostMessageA(form_.Handle(), WM_CLOSE, 0, 0);
+    });
+    Press(kTransferPort);
+    ASSERT_TRUE(PumpUntil([&] { return form_.UpdateRunning() && !IsWindowVisible(form_.Handle()); }));
+    ASSERT_TRUE(PumpUntil([&] { return form_.Destroyed(); }));
+    EXPECT_FALSE(form_.UpdateRunning());
+    EXPECT_EQ(statuses_.back(), "Sending kernel.");  // nothing shown once closed
+    form_.FinishWorker();
+    ExpectInstrumentUpdated(kTransferPort);
 }
 
 }  // namespace

@@ -4,16 +4,16 @@
 #
 #   run_window_tests.sh TEST_PROGRAM BUILD_DIR SIMULATOR [gtest options...]
 #
-# Three Linux instrument-sim processes (SIMULATOR, from a Linux build tree)
+# Four Linux instrument-sim processes (SIMULATOR, from a Linux build tree)
 # serve one update each on pseudo-terminals mapped to COM7 (answered Yes),
-# COM8 (answered No) and COM9 (closed while asked). The test program runs in a
+# COM8 (answered No), COM9 (closed while asked) and COM10 (closed during the
+# transfer); each writes its summary to sim-com<N>.json beside the program. The test program runs in a
 # Wine prefix of its own (BUILD_DIR/win32-window-tests/wine-prefix) whose
 # programs open in a virtual desktop, on a virtual X display (xvfb-run), from a
 # folder holding update.ini and the sample images beside it. Exit status: the
 # test program's, 1 when the instrument updated with Yes did not confirm both
 # images byte-exact, 77 (skipped) without the simulator or xvfb-run.
 set -uo pipefail
-[ -n "${F_TRACE:-}" ] && set -x
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 
@@ -27,14 +27,14 @@ if [ "${1:-}" = "--session" ]; then
   wine_env_init "$prefix_dir" || exit 1
   wine_run reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
   wine_run reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >/dev/null
-  for n in 7 8 9; do wine_map_com "$n" "$work/instrument-com$n" || exit 1; done
+  for n in 7 8 9 10; do wine_map_com "$n" "$work/instrument-com$n" || exit 1; done
   # A window program hangs at its start under the persistent server that
   # wine_map_com leaves running; one that wine starts for it works.
   wine_server_stop
   cd "$work" || exit 1
   WINE_TIMEOUT=540 wine_run ./win32_window_tests.exe "$@" 2>&1 | tr -d '\r'
   status=${PIPESTATUS[0]}
-  for n in 7 8 9; do wine_unmap_com "$n"; done
+  for n in 7 8 9 10; do wine_unmap_com "$n"; done
   wine_server_stop
   exit "$status"
 fi
@@ -80,11 +80,10 @@ start_instrument() {
   cat "$work/sim-com$n.err" >&2
   return 1
 }
-for n in 7 8 9; do start_instrument "$n" || exit 1; done
+for n in 7 8 9 10; do start_instrument "$n" || exit 1; done
 yes_pid=${pids[0]}
 
-export UPDATER_TEST_YES_PORT=7 UPDATER_TEST_NO_PORT=8 UPDATER_TEST_CLOSE_PORT=9
-export UPDATER_TEST_YES_SUMMARY=sim-com7.json
+export UPDATER_TEST_YES_PORT=7 UPDATER_TEST_NO_PORT=8 UPDATER_TEST_CLOSE_PORT=9 UPDATER_TEST_TRANSFER_PORT=10
 mkdir -p "$build/win32-window-tests"
 xvfb-run -a -s "-screen 0 800x600x24" bash "$0" --session "$work" "$build/win32-window-tests" "$@"
 status=$?

@@ -17,7 +17,7 @@
 
 namespace win32_test {
 
-inline constexpr std::chrono::seconds kPatience{120};
+inline constexpr std::chrono::seconds kPatience{180};
 
 // The COM port number in the environment variable `name`, or 0.
 int PortFromEnvironment(const char* name);
