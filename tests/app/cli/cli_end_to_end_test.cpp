@@ -253,6 +253,14 @@ TEST_P(CliEndToEnd, Method1SuccessThroughThePortsSection) {
                                                      "Update successful."}));
     EXPECT_EQ(run.err, "");  // method 1 asks nothing
     ExpectByteExact(StopSimulator(true));
+    if (Windows()) {
+        // The system's list of serial ports knows the mapped one.
+        const CliRun listed = RunCli({"--list-ports"});
+        EXPECT_EQ(listed.status, 0);
+        std::string text;
+        for (const std::string& line : listed.Texts()) text += line + "\n";
+        EXPECT_NE(text.find(Device() + " "), std::string::npos) << text;
+    }
 }
 
 TEST_P(CliEndToEnd, OperatorAnswersNo) {
