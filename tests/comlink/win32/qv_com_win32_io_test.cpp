@@ -243,6 +243,34 @@ TEST_F(PortIoTest, DumpShowsTheSettingsAndQueuesWithSignWidenedCharacters) {
     EXPECT_EQ(lines, expected);
 }
 
+TEST_F(PortIoTest, SetBufferSizesKeepsAZeroSizeAndDerivesTheXonLimit) {
+    EXPECT_EQ(port->SetBufferSizes(4096, 0, 0), LINK_OK);
+    EXPECT_EQ(comm.queueSizes, (std::vector<DWORD>{4096, 8192}));
+    EXPECT_EQ(comm.settingsSent.back().XonLim, 1024);
+    EXPECT_EQ(comm.settingsSent.back().XoffLim, 128);
+    EXPECT_EQ(port->SetBufferSizes(0, 300, 1024), LINK_OK);
+    EXPECT_EQ(comm.queueSizes, (std::vector<DWORD>{4096, 1024}));
+    EXPECT_EQ(comm.settingsSent.back().XoffLim, 300);
+    comm.refuseSettings = true;
+    EXPECT_EQ(port->SetBufferSizes(0, 0, 0), LINK_ERR_GENERAL);
+    EXPECT_EQ(port->TakeLastError(), LINK_ERR_GENERAL);
+}
+
+TEST_F(PortIoTest, EventMaskCallsReportMappedFailuresWithoutRecordingThem) {
+    EXPECT_EQ(port->SetEventMask(EV_BREAK), 0);
+    std::uint32_t mask = 0;
+    EXPECT_EQ(port->GetEventMask(mask), 0);
+    EXPECT_EQ(mask, static_cast<std::uint32_t>(EV_BREAK));
+    // Idle leaves a mask chosen by the caller alone and sleeps instead.
+    EXPECT_EQ(port->Idle(), 0);
+    EXPECT_EQ(comm.masksSet.back(), static_cast<DWORD>(EV_BREAK));
+    EXPECT_EQ(comm.sleeps, 1);
+
+    comm.eventWaitAnswer = scripted::Answer::kFail;
+    EXPECT_EQ(port->WaitEvent(mask), LINK_ERR_GENERAL);
+    EXPECT_EQ(port->LastError(), LINK_OK);
+}
+
 TEST(Win32MapSystemError, LegacyCommErrorsHaveTheirCodesAndEveryOtherValueIs801) {
     const struct {
         std::int32_t value;
