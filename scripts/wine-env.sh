@@ -7,7 +7,8 @@
 #     WINEDLLOVERRIDES (no Mono or Gecko prompts); creates the prefix on first
 #     use (about 6 s; serialised with a lock, so parallel tests may call it).
 #   wine_server_start
-#     starts a persistent Wine server for the prefix (later starts of programs
+#     starts a Wine server for the prefix that stays 30 s after its last
+#     program (later starts of programs
 #     then take about 0.05 s instead of 0.5 s); its chatter goes to
 #     WINEPREFIX/wineserver.log. Does nothing when one is running.
 #   wine_server_stop
@@ -67,7 +68,9 @@ wine_server_running() {
 wine_server_start() {
   [ -n "${WINEPREFIX:-}" ] || { echo "wine_server_start: call wine_env_init first" >&2; return 1; }
   wine_server_running && return 0
-  setsid wineserver -p >>"$WINEPREFIX/wineserver.log" 2>&1 </dev/null &
+  # It lingers 30 s after its last program, so that a test run left to
+  # itself (ctest alone, an interrupted script) leaves no server behind.
+  setsid wineserver -p30 >>"$WINEPREFIX/wineserver.log" 2>&1 </dev/null &
   local _
   for _ in $(seq 100); do
     wine_server_running && return 0
