@@ -34,14 +34,17 @@ std::string DefaultConfigurationPath() {
 }
 
 update_info ReadUpdateInfo(const std::string& iniPath) {
-    // What cannot be read as a profile reads as a missing file: the defaults.
-    const platform::ProfileFile profile(iniPath);
+    // The platform's reader (the system's own on Windows). What cannot be read
+    // as a profile reads as a missing file: the defaults.
+    auto read = [&](std::string_view key, std::string_view defaultValue) {
+        return platform::GetProfileString(iniPath, kUpdateSection, key, defaultValue);
+    };
     update_info info;
-    info.version = profile.GetString(kUpdateSection, "version", kDefaultVersion);
-    info.instrument = profile.GetString(kUpdateSection, "instrument", kDefaultInstrument);
-    info.parent_tag = profile.GetString(kUpdateSection, "parent_tag", kDefaultParentTag);
-    info.update_file = profile.GetString(kUpdateSection, "update_file", kDefaultUpdateFile);
-    info.kernel_file = profile.GetString(kUpdateSection, "kernel_file", kDefaultKernelFile);
+    info.version = read("version", kDefaultVersion);
+    info.instrument = read("instrument", kDefaultInstrument);
+    info.parent_tag = read("parent_tag", kDefaultParentTag);
+    info.update_file = read("update_file", kDefaultUpdateFile);
+    info.kernel_file = read("kernel_file", kDefaultKernelFile);
     return info;
 }
 

@@ -22,13 +22,13 @@ int PortNumberOfKey(std::string_view key) {
 }
 
 PortMap ReadPortMap(const std::string& iniPath) {
-    // What cannot be read as a profile reads as a missing file: no entries.
-    const platform::ProfileFile profile(iniPath);
+    // The platform's reader (the system's own on Windows). What cannot be
+    // read as a profile reads as a missing file: no entries.
     PortMap ports;
-    for (const std::string& key : profile.Keys(kPortsSection)) {
+    for (const std::string& key : platform::GetProfileKeys(iniPath, kPortsSection)) {
         const int port = PortNumberOfKey(key);
         if (port == 0 || ports.contains(port)) continue;
-        std::string device = profile.GetString(kPortsSection, key, "");
+        std::string device = platform::GetProfileString(iniPath, kPortsSection, key, "");
         if (!device.empty()) ports.emplace(port, std::move(device));
     }
     return ports;
@@ -36,7 +36,9 @@ PortMap ReadPortMap(const std::string& iniPath) {
 
 std::string DevicePathForPort(int port, const PortMap& ports) {
     if (const auto found = ports.find(port); found != ports.end()) return found->second;
-    return DefaultPortDevicePath(port - 1);
+    return DefaultDevicePathForPort(port);
 }
+
+std::string DefaultDevicePathForPort(int port) { return DefaultPortDevicePath(port - 1); }
 
 }  // namespace app

@@ -1,13 +1,11 @@
 #include "comlink/port_devices.h"
 
-#include <cerrno>
-#include <cstring>
 #include <map>
 #include <mutex>
 
-namespace {
+#include "comlink/port_device_defaults.h"
 
-constexpr const char* kDefaultDevicePrefix = "/dev/ttyS";
+namespace {
 
 struct DeviceTable {
     std::mutex mutex;
@@ -19,30 +17,6 @@ DeviceTable& Table() {
     return table;
 }
 
-std::string CauseText(const DeviceOpenFailure& failure) {
-    switch (failure.systemError) {
-    case ENOENT:
-    case ENXIO:
-    case ENODEV:
-        return "no such device";
-    case EACCES:
-    case EPERM:
-        return "permission denied (add the user to the 'dialout' group)";
-    case EBUSY:
-    case EWOULDBLOCK:
-        return "busy (another program holds it)";
-    case ENOTTY:
-        return "not a serial device";
-    default:
-        break;
-    }
-    const std::string systemText = std::strerror(failure.systemError);
-    if (failure.step == DeviceOpenFailure::Step::kSettings) {
-        return "the device refused the line settings (" + systemText + ")";
-    }
-    return systemText;
-}
-
 }  // namespace
 
 std::string PortDevicePath(int portIndex) {
@@ -52,8 +26,6 @@ std::string PortDevicePath(int portIndex) {
     if (found != table.paths.end()) return found->second;
     return DefaultPortDevicePath(portIndex);
 }
-
-std::string DefaultPortDevicePath(int portIndex) { return kDefaultDevicePrefix + std::to_string(portIndex); }
 
 void SetPortDevicePath(int portIndex, const std::string& path) {
     DeviceTable& table = Table();
@@ -67,5 +39,5 @@ void SetPortDevicePath(int portIndex, const std::string& path) {
 
 std::string DescribeDeviceOpenFailure(const DeviceOpenFailure& failure) {
     return "COM" + std::to_string(failure.portIndex + 1) + " (" + failure.path +
-           "): " + CauseText(failure);
+           "): " + DeviceOpenCauseText(failure);
 }

@@ -10,12 +10,14 @@
 #include "comlink/device_open_failure.h"
 
 // The device path for `portIndex`: the path set with SetPortDevicePath, or
-// DefaultPortDevicePath.
+// the platform's default: "/dev/ttyS<portIndex>" (index 0, COM1, is
+// /dev/ttyS0), on Windows "\\.\COM<portIndex + 1>".
 std::string PortDevicePath(int portIndex);
 
 // Maps `portIndex` to `path`. An empty path restores the default.
 void SetPortDevicePath(int portIndex, const std::string& path);
 
 // The device a port index opens when nothing else is set: "/dev/ttyS<index>"
-// (index 0, COM1, is /dev/ttyS0).
+// (index 0, COM1, is /dev/ttyS0), on Windows "\\.\COM<index + 1>"; one
+// source file per platform.
 std::string DefaultPortDevicePath(int portIndex);

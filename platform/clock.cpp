@@ -1,8 +1,5 @@
 #include "platform/clock.h"
 
-#include <chrono>
-#include <thread>
-
 namespace platform {
 namespace {
 
@@ -17,20 +14,6 @@ std::atomic<Clock*>& ClockSlot() {
 }
 
 }  // namespace
-
-std::uint32_t SteadyClock::NowMs() {
-    using namespace std::chrono;
-    const auto ms = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-    return static_cast<std::uint32_t>(ms);
-}
-
-void SteadyClock::SleepMs(std::uint32_t ms) {
-    if (ms == 0) {
-        std::this_thread::yield();
-    } else {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    }
-}
 
 Clock& CurrentClock() { return *ClockSlot().load(std::memory_order_acquire); }
 

@@ -22,7 +22,9 @@ public:
     virtual void SleepMs(std::uint32_t ms) = 0;
 };
 
-// The real clock: std::chrono::steady_clock and std::this_thread::sleep_for.
+// The real clock: the system's millisecond tick count and its sleep
+// (GetTickCount and Sleep on Windows, the monotonic clock and nanosleep
+// elsewhere). One source file per system.
 class SteadyClock final : public Clock {
 public:
     std::uint32_t NowMs() override;

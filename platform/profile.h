@@ -1,6 +1,9 @@
 #pragma once
-// Reading of profile (.ini) files with the rules of the platform's
-// profile-string reader, so that a configuration reads the same everywhere:
+// Reading of profile (.ini) files. GetProfileString and GetProfileKeys are the
+// platform's reader: on Windows the system's own (GetPrivateProfileStringA),
+// elsewhere ProfileFile, which follows the rules of the system's reader so that
+// a configuration reads the same everywhere (a table test run on both systems
+// holds the two to the same answers):
 //   - "[name]" starts a section; "key=value" lines belong to the section above
 //     them; lines starting with ';' are comments; other lines are ignored.
 //   - Section and key names match regardless of letter case (ASCII).
@@ -33,7 +36,7 @@ ProfilePathKind ExamineProfilePath(const std::string& path);
 // Longest value the reader returns (a 2048-byte buffer with its terminator).
 inline constexpr std::size_t kProfileValueMax = 2047;
 
-// One profile file, read once into memory.
+// One profile file, read once into memory and parsed by the rules above.
 class ProfileFile {
 public:
     // Reads `path`. A file that cannot be opened reads as an empty profile.
@@ -68,8 +71,11 @@ private:
     std::vector<Section> sections_;
 };
 
+// The platform's reader (one source file per system). A folder or a device
+// reads as a missing file.
 // Returns the value of `key` in `section` of the profile file at `path`, or
-// `defaultValue` when the file, the section or the key is missing.
+// `defaultValue` (trailing blanks dropped) when the file, the section or the
+// key is missing; at most kProfileValueMax characters.
 std::string GetProfileString(const std::string& path, std::string_view section,
                              std::string_view key, std::string_view defaultValue);
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs to build, test and run its demo.
+# Installs the Debian packages the project needs to build, test and run its demo,
+# the Windows cross compiler (mingw-w64, -posix threads) and Wine included.
 # Safe to run again: apt-get skips what is already installed.
 set -euo pipefail
 
@@ -9,6 +10,7 @@ packages=(
   qt6-base-dev libgl-dev
   xvfb xauth x11-utils xdotool imagemagick fonts-liberation fonts-dejavu-core
   lintian unzip
+  g++-mingw-w64-x86-64-posix wine
 )
 
 missing=()

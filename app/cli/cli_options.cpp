@@ -1,5 +1,6 @@
 #include "app/cli/cli_options.h"
 
+#include "app/port_map.h"
 #include "app/port_text.h"
 
 namespace cli {
@@ -136,7 +137,7 @@ std::string UsageText(std::string_view programName) {
            "  --ini FILE     configuration (section UPDATE: version, instrument, parent_tag,\n"
            "                 update_file, kernel_file; section PORTS: COM<N>=device);\n"
            "                 default: update.ini beside this program\n"
-           "  --port N       COM port 1 to 35; opens [PORTS] COM<N>, else /dev/ttyS<N-1>\n"
+           "  --port N       COM port 1 to 35; opens [PORTS] COM<N>, else " + std::string(app::DefaultDeviceRule()) + "\n"
            "  --device PATH  open this serial device directly\n"
            "  --yes, --no    answer the confirmation question; without either it is asked\n"
            "                 on the terminal, and answered No when there is none\n"

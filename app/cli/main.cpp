@@ -1,8 +1,6 @@
 // updater-cli: updates the instrument's software from the command line with
 // the same worker and the same configuration as the window.
 
-#include <unistd.h>
-
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -12,9 +10,10 @@
 #include <vector>
 
 #include "app/cli/cli_options.h"
+#include "app/cli/console_detection.h"
 #include "app/cli/exit_status.h"
 #include "app/cli/line_presenter.h"
-#include "app/cli/port_listing.h"
+#include "app/cli/system_ports.h"
 #include "app/cli/update_run.h"
 #include "app/configuration.h"
 #include "app/port_map.h"
@@ -24,7 +23,6 @@
 namespace {
 
 constexpr const char* kProgramName = "updater-cli";
-constexpr const char* kTtyClassDir = "/sys/class/tty";
 
 // A reader that goes away (a closed pipe) must not cut an update short:
 // writes to it then fail quietly instead of ending the process.
@@ -35,9 +33,7 @@ void IgnoreBrokenPipes() {}
 #endif
 
 int ListPorts(const std::string& iniPath) {
-    std::vector<cli::SerialDeviceInfo> devices = cli::ListSerialDevices(kTtyClassDir);
-    cli::AssignComNumbers(devices, app::ReadPortMap(iniPath));
-    const std::string text = cli::FormatDeviceList(devices);
+    const std::string text = cli::SystemPortListText(iniPath);
     std::fwrite(text.data(), 1, text.size(), stdout);
     return cli::kExitSuccess;
 }
@@ -87,10 +83,7 @@ int main(int argc, char** argv) {
         break;
     }
 
-    cli::ConsoleStreams streams;
-    streams.outIsTerminal = isatty(STDOUT_FILENO) == 1;
-    streams.inIsTerminal = isatty(STDIN_FILENO) == 1;
-    streams.colourAllowed = !cli::ColourForbidden(std::getenv("NO_COLOR"));
+    const cli::ConsoleStreams streams = cli::DetectConsoleStreams(cli::ColourForbidden(std::getenv("NO_COLOR")));
     return cli::RunUpdateFromConsole(options, cli::IniPathOf(options, app::DefaultConfigurationPath()),
                                      streams);
 }

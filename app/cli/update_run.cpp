@@ -19,13 +19,6 @@
 namespace cli {
 namespace {
 
-// Windows names its serial ports COM1, COM2, ...: there a --device of that
-// form opens the port of that number.
-#if defined(_WIN32)
-constexpr bool kComNamesArePorts = true;
-#else
-constexpr bool kComNamesArePorts = false;
-#endif
 
 std::int64_t SteadyNowMs() {
     using namespace std::chrono;
@@ -57,8 +50,9 @@ std::string IniPathOf(const CliOptions& options, const std::string& defaultIniPa
 
 LinkChoice ChooseLink(const CliOptions& options, const std::string& iniPath) {
     LinkChoice link;
-    if (options.device && kComNamesArePorts && app::PortNumberOfKey(*options.device) != 0) {
-        link.portNumber = app::PortNumberOfKey(*options.device);
+    // On Windows a --device COM7 (or \\.\COM7) opens the port of that number.
+    if (options.device && app::PortNumberOfDeviceName(*options.device) != 0) {
+        link.portNumber = app::PortNumberOfDeviceName(*options.device);
         link.devicePath = app::DevicePathForPort(link.portNumber, {});
     } else if (options.device) {
         link.portNumber = app::kMinPort;

@@ -3,9 +3,14 @@
 #include "app/configuration.h"
 #include "app/port_map.h"
 #include "app/profile_source.h"
+#include "platform/executable_path.h"
 #include "temp_ini.h"
 
 namespace {
+
+// The few rules that differ between the systems are checked for the one
+// this test runs on.
+constexpr bool kOnWindows = platform::kPathSeparator == '\\';
 
 TEST(Configuration, ReadsTheFiveKeysOfSectionUpdate) {
     TempIni ini("[PORTS]\nversion=wrong section\n"
@@ -49,7 +54,11 @@ TEST(Configuration, DirectoriesAndDevicesReadAsMissing) {
     EXPECT_TRUE(app::UsableAsProfile(file.Path()));
     EXPECT_TRUE(app::UsableAsProfile(file.Path() + ".missing"));
     EXPECT_FALSE(app::UsableAsProfile(folder));
-    EXPECT_FALSE(app::UsableAsProfile("/dev/zero"));  // never ends
+    if (kOnWindows) {
+        EXPECT_FALSE(app::UsableAsProfile("NUL"));  // a device
+    } else {
+        EXPECT_FALSE(app::UsableAsProfile("/dev/zero"));  // never ends
+    }
 
     EXPECT_EQ(app::ReadUpdateInfo(folder).instrument, "Unknown");
     EXPECT_EQ(app::ReadUpdateInfo("/dev/zero").version, "Unknown");
@@ -59,11 +68,12 @@ TEST(Configuration, DirectoriesAndDevicesReadAsMissing) {
 }
 
 TEST(Configuration, LivesBesideTheExecutable) {
-    EXPECT_EQ(app::ConfigurationPathFor("/opt/updater/bin/updater"), "/opt/updater/bin/update.ini");
+    const std::string sep(1, platform::kPathSeparator);
+    EXPECT_EQ(app::ConfigurationPathFor("/opt/updater/bin/updater"), "/opt/updater/bin" + sep + "update.ini");
     EXPECT_EQ(app::ConfigurationPathFor("/updater"), "/update.ini");
     const std::string path = app::DefaultConfigurationPath();
-    EXPECT_TRUE(path.ends_with("/update.ini")) << path;
-    EXPECT_NE(path.find("/tests/"), std::string::npos) << path;  // beside this test program
+    EXPECT_TRUE(path.ends_with(sep + "update.ini")) << path;
+    EXPECT_NE(path.find(sep + "tests" + sep), std::string::npos) << path;  // beside this test program
 }
 
 TEST(Configuration, BesideTheProgramFirstThenTheUsersFolder) {
@@ -91,9 +101,24 @@ TEST(PortMap, NamedPortsOpenTheirDeviceOthersTheSystemSerialPort) {
     const app::PortMap ports = app::ReadPortMap(ini.Path());
     EXPECT_EQ(ports, (app::PortMap{{1, "/dev/pts/7"}, {12, "/dev/ttyUSB0"}}));
     EXPECT_EQ(app::DevicePathForPort(1, ports), "/dev/pts/7");
-    EXPECT_EQ(app::DevicePathForPort(3, ports), "/dev/ttyS2");
-    EXPECT_EQ(app::DevicePathForPort(35, ports), "/dev/ttyS34");
+    EXPECT_EQ(app::DevicePathForPort(3, ports), app::DefaultDevicePathForPort(3));
     EXPECT_TRUE(app::ReadPortMap(ini.Path() + ".missing").empty());
+}
+
+TEST(PortMap, TheSystemsOwnDeviceForAPortNumber) {
+    if (kOnWindows) {
+        EXPECT_EQ(app::DefaultDevicePathForPort(3), "\\\\.\\COM3");
+        EXPECT_EQ(app::DefaultDevicePathForPort(35), "\\\\.\\COM35");
+        EXPECT_EQ(app::PortNumberOfDeviceName("COM7"), 7);
+        EXPECT_EQ(app::PortNumberOfDeviceName("com12"), 12);
+        EXPECT_EQ(app::PortNumberOfDeviceName("\\\\.\\COM12"), 12);
+        EXPECT_EQ(app::PortNumberOfDeviceName("\\\\.\\COM36"), 0);  // opened by its name, as port 1
+        EXPECT_EQ(app::PortNumberOfDeviceName("\\\\?\\COM3"), 0);
+    } else {
+        EXPECT_EQ(app::DefaultDevicePathForPort(3), "/dev/ttyS2");
+        EXPECT_EQ(app::DefaultDevicePathForPort(35), "/dev/ttyS34");
+        EXPECT_EQ(app::PortNumberOfDeviceName("COM7"), 0);  // a file name like any other
+    }
 }
 
 }  // namespace

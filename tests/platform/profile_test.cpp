@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -60,30 +59,6 @@ TEST(ProfileString, MissingFileSectionOrKeyGivesTheDefault) {
     EXPECT_EQ(GetProfileString(ini.Path(), "s", "other", ""), "");
     EXPECT_TRUE(GetProfileKeys(ini.Path(), "t").empty());
     EXPECT_FALSE(platform::ProfileFile(ini.Path() + ".missing").Loaded());
-}
-
-TEST(ProfileString, OnlyRegularFilesAreRead) {
-    using platform::ProfilePathKind;
-    TempIni ini("[s]\nk=v\n");
-    const std::string fifo = ini.Path() + ".fifo";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const struct {
-        std::string path;
-        ProfilePathKind kind;
-    } cases[] = {
-        {ini.Path(), ProfilePathKind::kRegularFile},
-        {ini.Path() + ".missing", ProfilePathKind::kMissing},
-        {std::filesystem::temp_directory_path().string(), ProfilePathKind::kNotAFile},
-        {"/dev/zero", ProfilePathKind::kNotAFile},  // would never end
-        {fifo, ProfilePathKind::kNotAFile},         // would wait for a writer forever
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
-        EXPECT_EQ(platform::ExamineProfilePath(c.path), c.kind);
-        EXPECT_EQ(platform::ProfileFile(c.path).Loaded(), c.kind == ProfilePathKind::kRegularFile);
-        EXPECT_EQ(GetProfileString(c.path, "s", "k", "d"), c.kind == ProfilePathKind::kRegularFile ? "v" : "d");
-    }
-    std::filesystem::remove(fifo);
 }
 
 TEST(ProfileString, ValuesAreCutAt2047Characters) {

@@ -2,18 +2,19 @@
 // serial devices. A link opened through the default port factory may reach
 // only a pseudo-terminal (which a test creates and maps itself); any other
 // device fails the test and is not opened. Tests that install their own port
-// factory (simulated or scripted ports) are not affected.
+// factory (simulated or scripted ports) are not affected. What counts as a
+// pseudo-terminal is the system's business (port_guard_posix.cpp,
+// port_guard_win32.cpp).
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
-#include <system_error>
 
 #include "comlink/links.h"
 #include "comlink/port_devices.h"
 #include "comlink/serial.h"
+#include "tests/support/port_guard.h"
 
 namespace {
 
@@ -24,17 +25,12 @@ public:
     RefusedPort() { lastError = LINK_ERR_GENERAL; }
 };
 
-bool IsPseudoTerminal(const std::string& path) {
-    std::error_code error;
-    const auto resolved = std::filesystem::canonical(path, error);
-    return !error && resolved.string().rfind("/dev/pts/", 0) == 0;
-}
-
 std::unique_ptr<QvComLink> PseudoTerminalsOnly(int portIndex, int rxQueueSize, int txQueueSize) {
     const std::string path = PortDevicePath(portIndex);
-    if (!IsPseudoTerminal(path)) {
+    if (!test_support::ReachesPseudoTerminal(path)) {
         ADD_FAILURE() << "a test tried to open the device " << path << " (port index " << portIndex
-                      << "); install a simulated port or map the index to a pseudo-terminal";
+                      << "); install a simulated port or map the index to a pseudo-terminal ("
+                      << test_support::kPseudoTerminalHint << ")";
         return std::make_unique<RefusedPort>();
     }
     return std::make_unique<Links>(portIndex, rxQueueSize, txQueueSize);

@@ -2,6 +2,14 @@
 // time: whole updates with both methods, the operator's No, failures the
 // instrument reports, links that cannot be opened, and the command line's own
 // refusals. Each test starts its own instrument-sim, so they run in parallel.
+//
+// The same scenarios run against updater-cli.exe under Wine when the
+// environment names it (UPDATER_CLI_WINE_EXE, the Windows tree's
+// bin/updater-cli.exe): the program then names the simulator's pty as a COM
+// port that Wine's port table maps to it, and its files by Windows paths.
+// Those runs share one Wine prefix whose server restarts at each mapping, so
+// they run one after another (a prefix of their own keeps them apart from
+// the Windows tree's unit tests).
 
 #include <gtest/gtest.h>
 
@@ -11,6 +19,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -46,6 +55,32 @@ const std::vector<std::string> kMethod2Lines = {
     "Update successful.",
 };
 
+// How a test starts updater-cli and names files and ports to it.
+struct CliTarget {
+    std::string name;     // the instance's name in the test list
+    std::string program;  // what is started
+    std::vector<std::string> leadingArguments;  // before the program's own
+    bool windows = false;
+    std::string wineTree;  // the Windows build tree (windows only)
+};
+
+// The Linux program always; updater-cli.exe under Wine when named.
+std::vector<CliTarget> Targets() {
+    std::vector<CliTarget> targets{{"Linux", UPDATER_CLI_PATH, {}, false, ""}};
+    if (const char* exe = std::getenv("UPDATER_CLI_WINE_EXE"); exe != nullptr && *exe != '\0') {
+        const fs::path tree = fs::absolute(exe).parent_path().parent_path();
+        targets.push_back({"Wine", (tree / "wine-run.sh").string(), {fs::absolute(exe).string()}, true,
+                           tree.string()});
+    }
+    return targets;
+}
+
+// The Wine prefix of these runs, beside the tree's own.
+constexpr const char* kWinePrefixName = "wine-prefix-e2e";
+// The COM port that the simulator's pty is mapped to under Wine, and a port
+// number that [PORTS] maps to it.
+constexpr int kWineComPort = 23;
+
 struct CliRun {
     int status = -1;
     std::vector<TimedLine> lines;
@@ -64,8 +99,10 @@ struct SimulatorVerdict {
     std::string summary;
 };
 
-class CliEndToEnd : public ::testing::Test {
+class CliEndToEnd : public ::testing::TestWithParam<CliTarget> {
 protected:
+    static void SetUpTestSuite() { ::setenv("UPDATER_WINE_PREFIX_NAME", kWinePrefixName, 1); }
+
     void SetUp() override {
         static std::atomic<int> counter{0};
         dir_ = fs::temp_directory_path() /
@@ -85,6 +122,35 @@ protected:
 
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
+    bool Windows() const { return GetParam().windows; }
+
+    // `path` as the program under test names it: under Wine through drive Z:,
+    // which is the Linux root.
+    std::string Named(const std::string& path) const {
+        if (!Windows()) return path;
+        std::string windowsPath = "Z:" + path;
+        for (char& c : windowsPath) {
+            if (c == '/') c = '\\';
+        }
+        return windowsPath;
+    }
+    std::string IniArgument() const { return Named(Path("update.ini")); }
+
+    // The device argument that reaches the simulator: its link on Linux, the
+    // COM port mapped to its pty under Wine.
+    std::string Device() const { return Windows() ? "COM" + std::to_string(kWineComPort) : link_; }
+
+    // Under Wine: maps the COM port to the simulator's pty (restarting the
+    // prefix's server, as Wine reads its port table only when it starts).
+    void MapSimulatorPort() {
+        if (!Windows()) return;
+        const std::string command = "bash -c 'source \"" UPDATER_SOURCE_DIR "/scripts/wine-env.sh\" && wine_env_init \"" +
+                                    GetParam().wineTree + "\" " + kWinePrefixName + " && wine_map_com " +
+                                    std::to_string(kWineComPort) + " \"" + link_ + "\"' >\"" + Path("map.log") +
+                                    "\" 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << ReadFile(Path("map.log"));
+    }
+
     static void WriteImage(const std::string& path, std::size_t size, int step) {
         std::ofstream out(path, std::ios::binary);
         for (std::size_t i = 0; i < size; ++i) out.put(static_cast<char>((i * step + 3) & 0xFF));
@@ -93,8 +159,8 @@ protected:
     // update.ini with the two images, version 2.0.0, and `extra` after it.
     void WriteIni(const std::string& extra) {
         std::ofstream(Path("update.ini")) << "[UPDATE]\nversion=2.0.0\ninstrument=Orvane\n"
-                                          << "kernel_file=" << Path("kernel.bin") << "\n"
-                                          << "update_file=" << Path("update.bin") << "\n"
+                                          << "kernel_file=" << Named(Path("kernel.bin")) << "\n"
+                                          << "update_file=" << Named(Path("update.bin")) << "\n"
                                           << extra;
     }
 
@@ -109,16 +175,30 @@ protected:
         const auto deadline = cli_test::Clock::now() + kSimulatorStartLimit;
         while (!fs::is_symlink(link_) && cli_test::Clock::now() < deadline) ::usleep(10'000);
         ASSERT_TRUE(fs::is_symlink(link_)) << ReadFile(Path("sim.err"));
+        MapSimulatorPort();
+    }
+
+    // Starts the program under test with `arguments`.
+    std::unique_ptr<ChildProcess> StartCli(const std::vector<std::string>& arguments, const std::string& errFile,
+                                           bool captureOutput, const std::string& outFile = "") {
+        std::vector<std::string> all = GetParam().leadingArguments;
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        return std::make_unique<ChildProcess>(GetParam().program, all, outFile, errFile, captureOutput);
     }
 
     CliRun RunCli(const std::vector<std::string>& arguments) {
-        ChildProcess cli(UPDATER_CLI_PATH, arguments, "", Path("cli.err"), true);
+        const std::unique_ptr<ChildProcess> cli = StartCli(arguments, Path("cli.err"), true);
         CliRun run;
-        if (!cli.Started()) return run;
-        run.lines = cli.ReadAllOutput(kRunLimit);
-        run.status = cli.Wait(5s).value_or(-1);
-        run.endedAt = cli.EndedAt();
+        if (!cli->Started()) return run;
+        run.lines = cli->ReadAllOutput(kRunLimit);
+        run.status = cli->Wait(5s).value_or(-1);
+        run.endedAt = cli->EndedAt();
         run.err = ReadFile(Path("cli.err"));
+        // Windows programs end their lines with CR LF: compared line by line.
+        std::erase(run.err, '\r');
+        for (TimedLine& line : run.lines) {
+            if (line.text.ends_with('\r')) line.text.pop_back();
+        }
         return run;
     }
 
@@ -149,9 +229,9 @@ protected:
     std::unique_ptr<ChildProcess> simulator_;
 };
 
-TEST_F(CliEndToEnd, Method2SuccessRawLinesAndFinalPause) {
+TEST_P(CliEndToEnd, Method2SuccessRawLinesAndFinalPause) {
     StartSimulator();
-    const CliRun run = RunCli({"--ini", Path("update.ini"), "--device", link_, "--yes", "--raw"});
+    const CliRun run = RunCli({"--ini", IniArgument(), "--device", Device(), "--yes", "--raw"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.Texts(), kMethod2Lines);
     EXPECT_EQ(run.err, "Are you sure you want to update from 1.0.0 to 2.0.0?\n");
@@ -161,10 +241,11 @@ TEST_F(CliEndToEnd, Method2SuccessRawLinesAndFinalPause) {
     ExpectByteExact(StopSimulator(true));
 }
 
-TEST_F(CliEndToEnd, Method1SuccessThroughThePortsSection) {
-    WriteIni("[PORTS]\nCOM7=" + link_ + "\n");
+TEST_P(CliEndToEnd, Method1SuccessThroughThePortsSection) {
+    // Under Wine [PORTS] names the COM port that reaches the simulator.
+    WriteIni("[PORTS]\nCOM7=" + (Windows() ? "\\\\.\\" + Device() : link_) + "\n");
     StartSimulator({"--method", "1"});
-    const CliRun run = RunCli({"--ini", Path("update.ini"), "--port", "7", "--yes"});
+    const CliRun run = RunCli({"--ini", IniArgument(), "--port", "7", "--yes"});
     EXPECT_EQ(run.status, 0) << run.err;
     // Not a terminal: the status texts alone, without progress or escapes.
     EXPECT_EQ(run.Texts(), (std::vector<std::string>{"Contacting instrument.", "Synching baud rates.",
@@ -173,29 +254,37 @@ TEST_F(CliEndToEnd, Method1SuccessThroughThePortsSection) {
                                                      "Update successful."}));
     EXPECT_EQ(run.err, "");  // method 1 asks nothing
     ExpectByteExact(StopSimulator(true));
+    if (Windows()) {
+        // The system's list of serial ports knows the mapped one.
+        const CliRun listed = RunCli({"--list-ports"});
+        EXPECT_EQ(listed.status, 0);
+        std::string text;
+        for (const std::string& line : listed.Texts()) text += line + "\n";
+        EXPECT_NE(text.find(Device() + " "), std::string::npos) << text;
+    }
 }
 
-TEST_F(CliEndToEnd, OperatorAnswersNo) {
+TEST_P(CliEndToEnd, OperatorAnswersNo) {
     StartSimulator();
-    const CliRun run = RunCli({"--ini", Path("update.ini"), "--device", link_, "--no", "--raw"});
+    const CliRun run = RunCli({"--ini", IniArgument(), "--device", Device(), "--no", "--raw"});
     EXPECT_EQ(run.status, 2) << run.err;
     EXPECT_EQ(run.Texts(), (std::vector<std::string>{"DATA:250:250", "Contacting instrument.", ""}));
     EXPECT_EQ(run.err, "Are you sure you want to update from 1.0.0 to 2.0.0?\n");
     EXPECT_NE(StopSimulator(false).summary.find("commands: \n"), std::string::npos);
 }
 
-TEST_F(CliEndToEnd, NoTerminalAndNoAnswerFlagMeansNo) {
+TEST_P(CliEndToEnd, NoTerminalAndNoAnswerFlagMeansNo) {
     StartSimulator({"--version", "3.1.4"});
-    const CliRun run = RunCli({"--ini", Path("update.ini"), "--device", link_});
+    const CliRun run = RunCli({"--ini", IniArgument(), "--device", Device()});
     EXPECT_EQ(run.status, 2) << run.err;
     EXPECT_EQ(run.Texts(), (std::vector<std::string>{"Contacting instrument."}));
     EXPECT_EQ(run.err.find("Are you sure you want to update from 3.1.4 to 2.0.0?\n"), 0u) << run.err;
     StopSimulator(false);
 }
 
-TEST_F(CliEndToEnd, MemoryErrorReportIsTheFinalText) {
+TEST_P(CliEndToEnd, MemoryErrorReportIsTheFinalText) {
     StartSimulator({"--end-code", "memory-errors", "--memory-errors", "3"});
-    const CliRun run = RunCli({"--ini", Path("update.ini"), "--device", link_, "--yes", "--raw"});
+    const CliRun run = RunCli({"--ini", IniArgument(), "--device", Device(), "--yes", "--raw"});
     EXPECT_EQ(run.status, 1) << run.err;
     const std::vector<std::string> expected(kMethod2Lines.begin(), kMethod2Lines.begin() + 7);
     std::vector<std::string> texts = run.Texts();
@@ -206,9 +295,9 @@ TEST_F(CliEndToEnd, MemoryErrorReportIsTheFinalText) {
     StopSimulator(false);
 }
 
-TEST_F(CliEndToEnd, FailingCommandStopsTheSequence) {
+TEST_P(CliEndToEnd, FailingCommandStopsTheSequence) {
     StartSimulator({"--status", "1=1"});
-    const CliRun run = RunCli({"--ini", Path("update.ini"), "--device", link_, "--yes", "--raw"});
+    const CliRun run = RunCli({"--ini", IniArgument(), "--device", Device(), "--yes", "--raw"});
     EXPECT_EQ(run.status, 1) << run.err;
     std::vector<std::string> expected(kMethod2Lines.begin(), kMethod2Lines.begin() + 13);
     expected.push_back("Could not clear flash.");
@@ -216,34 +305,41 @@ TEST_F(CliEndToEnd, FailingCommandStopsTheSequence) {
     StopSimulator(false);
 }
 
-TEST_F(CliEndToEnd, LinkThatCannotBeOpened) {
-    const CliRun missing = RunCli({"--ini", Path("update.ini"), "--device", Path("no-such-tty"), "--yes"});
+TEST_P(CliEndToEnd, LinkThatCannotBeOpened) {
+    const std::string noSuchDevice = Named(Path("no-such-tty"));
+    const CliRun missing = RunCli({"--ini", IniArgument(), "--device", noSuchDevice, "--yes"});
     EXPECT_EQ(missing.status, 4);
     EXPECT_TRUE(missing.lines.empty());
     EXPECT_NE(missing.err.find("ERROR: Can not establish communications."), std::string::npos) << missing.err;
-    EXPECT_NE(missing.err.find(Path("no-such-tty") + ": no such device"), std::string::npos) << missing.err;
+    EXPECT_NE(missing.err.find(noSuchDevice + (Windows() ? ": no such port" : ": no such device")),
+              std::string::npos)
+        << missing.err;
 
-    // A device another program holds.
+    // A device another program holds. Wine does not keep a COM port to one
+    // opener as Windows does (a second program opens it and talks on the
+    // line), so this part runs on Linux only.
     StartSimulator();
-    const int holder = ::open(link_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    ASSERT_GE(holder, 0);
-    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
-    const CliRun busy = RunCli({"--ini", Path("update.ini"), "--device", link_, "--yes"});
-    ::close(holder);
-    EXPECT_EQ(busy.status, 4);
-    EXPECT_NE(busy.err.find("busy"), std::string::npos) << busy.err;
+    if (!Windows()) {
+        const int holder = ::open(link_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(holder, 0);
+        ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+        const CliRun busy = RunCli({"--ini", IniArgument(), "--device", Device(), "--yes"});
+        ::close(holder);
+        EXPECT_EQ(busy.status, 4);
+        EXPECT_NE(busy.err.find("busy"), std::string::npos) << busy.err;
+    }
 
-    if (::geteuid() != 0) {
+    if (!Windows() && ::geteuid() != 0) {
         std::ofstream(Path("locked")) << "x";
         fs::permissions(Path("locked"), fs::perms::none);
-        const CliRun denied = RunCli({"--ini", Path("update.ini"), "--device", Path("locked"), "--yes"});
+        const CliRun denied = RunCli({"--ini", IniArgument(), "--device", Path("locked"), "--yes"});
         EXPECT_EQ(denied.status, 4);
         EXPECT_NE(denied.err.find("dialout"), std::string::npos) << denied.err;
     }
     StopSimulator(false);
 }
 
-TEST_F(CliEndToEnd, CommandLineRefusals) {
+TEST_P(CliEndToEnd, CommandLineRefusals) {
     ASSERT_EQ(::mkfifo(Path("fifo.ini").c_str(), 0600), 0);
     const CliRun badPort = RunCli({"--port", "0x", "--yes"});
     EXPECT_EQ(badPort.status, 3);
@@ -251,11 +347,12 @@ TEST_F(CliEndToEnd, CommandLineRefusals) {
     EXPECT_TRUE(badPort.lines.empty());
 
     for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{}, {"--port", "1", "--device", link_}, {"--device", link_, "--yes", "--no"},
-          {"--device", link_, "--bogus"}, {"--device"},
-          // A configuration that is a folder, a never-ending device or a FIFO.
-          {"--ini", dir_.string(), "--device", Path("no-device"), "--yes"}, {"--ini", "/dev/zero", "--list-ports"},
-          {"--ini", Path("fifo.ini"), "--device", Path("no-device"), "--yes"}}) {
+         {std::vector<std::string>{}, {"--port", "1", "--device", Device()}, {"--device", Device(), "--yes", "--no"},
+          {"--device", Device(), "--bogus"}, {"--device"},
+          // A configuration that is a folder, a never-ending device or (on Linux) a FIFO.
+          {"--ini", Named(dir_.string()), "--device", Path("no-device"), "--yes"},
+          {"--ini", Windows() ? "NUL" : "/dev/zero", "--list-ports"},
+          {"--ini", Windows() ? "NUL" : Path("fifo.ini"), "--device", Path("no-device"), "--yes"}}) {
         const CliRun run = RunCli(arguments);
         EXPECT_EQ(run.status, 3) << run.err;
         EXPECT_FALSE(run.err.empty());
@@ -271,5 +368,8 @@ TEST_F(CliEndToEnd, CommandLineRefusals) {
     ASSERT_EQ(version.lines.size(), 1u);
     EXPECT_EQ(version.lines.front().text.find("updater-cli "), 0u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Host, CliEndToEnd, ::testing::ValuesIn(Targets()),
+                         [](const ::testing::TestParamInfo<CliTarget>& info) { return info.param.name; });
 
 }  // namespace

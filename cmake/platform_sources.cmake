@@ -1,0 +1,16 @@
+# updater_platform_sources(<out-var> <files...>)
+# Keeps of `files` those meant for the system being built for: a file named
+# *_win32.cpp only on Windows, *_posix.cpp only elsewhere, any other file always.
+function(updater_platform_sources out)
+  set(kept)
+  foreach(file IN LISTS ARGN)
+    if(file MATCHES "_win32\\.cpp$" AND NOT WIN32)
+      continue()
+    endif()
+    if(file MATCHES "_posix\\.cpp$" AND WIN32)
+      continue()
+    endif()
+    list(APPEND kept ${file})
+  endforeach()
+  set(${out} ${kept} PARENT_SCOPE)
+endfunction()
