@@ -33,7 +33,8 @@ class ChildProcess {
 public:
     // Starts `program` with `arguments`. With `captureOutput` its standard
     // output comes through a pipe (see ReadAllOutput), else it goes to
-    // `outFile`; standard error always goes to `errFile`.
+    // `outFile`, or is closed when `outFile` is empty; standard error always
+    // goes to `errFile`.
     ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
                  const std::string& outFile, const std::string& errFile, bool captureOutput) {
         int pipeFds[2] = {-1, -1};
@@ -43,6 +44,8 @@ public:
         posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
         if (captureOutput) {
             posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+        } else if (outFile.empty()) {
+            posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
         } else {
             posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(),
                                              O_WRONLY | O_CREAT | O_TRUNC, 0644);

@@ -160,6 +160,19 @@ TEST_F(CliEndToEnd, Method2SuccessRawLinesAndFinalPause) {
     ExpectByteExact(StopSimulator(true));
 }
 
+TEST_F(CliEndToEnd, ClosedStandardOutputNeverReachesTheLine) {
+    StartSimulator();
+    ChildProcess cli(UPDATER_CLI_PATH, {"--ini", Path("update.ini"), "--device", link_, "--yes"}, "",
+                     Path("cli.err"), false);
+    ASSERT_TRUE(cli.Started());
+    EXPECT_EQ(cli.Wait(kRunLimit), 0) << ReadFile(Path("cli.err"));
+    const SimulatorVerdict verdict = StopSimulator(true);
+    ExpectByteExact(verdict);
+    // The dialogue's own lines, as in any run, and no step text among them.
+    EXPECT_NE(verdict.summary.find("tag lines: 4,"), std::string::npos) << verdict.summary;
+    EXPECT_NE(verdict.summary.find("noise bytes: 0"), std::string::npos) << verdict.summary;
+}
+
 TEST_F(CliEndToEnd, Method1SuccessThroughThePortsSection) {
     WriteIni("[PORTS]\nCOM7=" + link_ + "\n");
     StartSimulator({"--method", "1"});
