@@ -15,7 +15,10 @@ std::string DefaultConfigurationPath() {
 
 update_info ReadUpdateInfo(const std::string& iniPath) {
     // What cannot be read as a profile reads as a missing file: the defaults.
-    const platform::ProfileFile profile(iniPath);
+    return ReadUpdateInfo(platform::ProfileFile(iniPath));
+}
+
+update_info ReadUpdateInfo(const platform::ProfileFile& profile) {
     update_info info;
     info.version = profile.GetString(kUpdateSection, "version", kDefaultVersion);
     info.instrument = profile.GetString(kUpdateSection, "instrument", kDefaultInstrument);

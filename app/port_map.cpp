@@ -22,7 +22,10 @@ int PortNumberOfKey(std::string_view key) {
 
 PortMap ReadPortMap(const std::string& iniPath) {
     // What cannot be read as a profile reads as a missing file: no entries.
-    const platform::ProfileFile profile(iniPath);
+    return ReadPortMap(platform::ProfileFile(iniPath));
+}
+
+PortMap ReadPortMap(const platform::ProfileFile& profile) {
     PortMap ports;
     for (const std::string& key : profile.Keys(kPortsSection)) {
         const int port = PortNumberOfKey(key);

@@ -7,6 +7,7 @@
 
 #include <stdlib.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "child_process.h"
@@ -226,6 +228,48 @@ TEST_F(CliEndToEnd, FailingCommandStopsTheSequence) {
     expected.push_back("Could not clear flash.");
     EXPECT_EQ(run.Texts(), expected);
     StopSimulator(false);
+}
+
+TEST_F(CliEndToEnd, ConfigurationFromAPipeIsReadOnce) {
+    // Like --ini <(cat update.ini): one writer, the text comes once.
+    const std::string fifo = Path("pipe.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string text = ReadFile(Path("update.ini")) + "[PORTS]\nCOM35=" + link_ + "\n";
+    std::thread writer([&] { std::ofstream(fifo) << text; });
+    StartSimulator({"--method", "1"});
+    const CliRun run = RunCli({"--ini", fifo, "--port", "35", "--yes"});
+    writer.join();
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    ExpectByteExact(StopSimulator(true));
+}
+
+TEST_F(CliEndToEnd, MissingImagesAndAnEmptyConfigurationAreNamed) {
+    std::ofstream(Path("empty.ini")).close();
+    StartSimulator();
+    const CliRun run = RunCli({"--ini", Path("empty.ini"), "--device", link_, "--yes"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.Texts(), (std::vector<std::string>{"Contacting instrument.", "Missing an update binary."}));
+    EXPECT_EQ(run.err, "warning: " + Path("empty.ini") + " has no [UPDATE] section with keys; the defaults apply\n"
+                       "kernel_file: not set in section [UPDATE]\nupdate_file: not set in section [UPDATE]\n");
+    StopSimulator(false);
+
+    // Binary text reads as no section either.
+    std::ofstream(Path("binary.ini"), std::ios::binary) << std::string("\x7f" "ELF\0\x01\xff[\n", 9);
+    const CliRun binary = RunCli({"--ini", Path("binary.ini"), "--list-ports"});
+    EXPECT_EQ(binary.status, 0);
+    const CliRun binaryUpdate = RunCli({"--ini", Path("binary.ini"), "--device", Path("no-device"), "--yes"});
+    EXPECT_NE(binaryUpdate.err.find("has no [UPDATE] section"), std::string::npos) << binaryUpdate.err;
+}
+
+TEST_F(CliEndToEnd, ImageThatCannotBeSentIsRefusedBeforeThePortOpens) {
+    // A device that cannot be opened would give status 4: the refusal comes first.
+    WriteImage(Path("update.bin"), 1, 1);
+    const CliRun shortImage = RunCli({"--ini", Path("update.ini"), "--device", Path("no-device"), "--yes"});
+    EXPECT_EQ(shortImage.status, 3);
+    EXPECT_EQ(shortImage.err, "updater-cli: update_file " + Path("update.bin") +
+                                  ": holds 1 byte; an update image needs at least 2\n");
+    EXPECT_TRUE(shortImage.lines.empty());
 }
 
 TEST_F(CliEndToEnd, LinkThatCannotBeOpened) {
