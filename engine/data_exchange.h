@@ -20,6 +20,7 @@
 #include <string>
 
 #include "comlink/serial.h"
+#include "engine/image_file.h"
 #include "engine/message_queue.h"
 #include "engine/update_info.h"
 #include "platform/thread.h"
@@ -43,9 +44,10 @@ inline constexpr std::int32_t kMethodTagLanguage = 2;
 
 class DataExchange : public platform::Thread {
 public:
-    // Created suspended, on the window's thread. Sizes both images (a file
-    // that cannot be opened counts as -1); sends and posts nothing. `services`
-    // and `info` must outlive the worker.
+    // Created suspended, on the window's thread. Opens and sizes both images
+    // (a file that cannot be opened counts as -1) and holds them open until
+    // the worker ends; sends and posts nothing. `services` and `info` must
+    // outlive the worker.
     DataExchange(platform::WindowServices& services, platform::WindowHandle window,
                  const update_info& info);
     // Closes the link; lines still queued are discarded.
@@ -84,13 +86,21 @@ public:
 
     // The file's size in bytes, or -1 when it cannot be opened.
     static std::int32_t GetImageSize(const std::string& path);
+    // Both transfers read an image the worker holds (kernel_file and
+    // update_file) from the file it opened at construction, and any other
+    // path from a file opened now. Each sends the length the image had when
+    // it was opened; a file that is shorter or longer by the end fails the
+    // transfer, so that bytes other than the sized ones are never taken for
+    // a whole image.
+    //
     // Sends the kernel byte by byte, each echoed, then awaits the end code.
     // True when accepted; on a memory-error report `resultText` receives its
     // text and the result is false.
     bool SendImageEchoed(const std::string& path, std::string& resultText);
     // Streams the update image, holding back its last two bytes for 1000 ms.
     // False on a write error, a file that cannot be opened or read, or an
-    // image shorter than two bytes (nothing is sent then).
+    // image shorter than two bytes (nothing is sent then); false without the
+    // held-back bytes when the length changed during the body.
     bool SendImageStreamed(const std::string& path);
     // Sends one boot-loader command and awaits its echo, its transfer (5) and
     // its status byte (all but 6). True when all succeeded.
@@ -113,11 +123,15 @@ private:
     // PostProgress with the current byteTotal and bytesLeft, bit for bit.
     void PostCurrentProgress();
     bool AskOperatorToContinue();
+    // The held image named `path`, else one opened now into `opened`.
+    engine::HeldImage& ImageFor(const std::string& path, std::optional<engine::HeldImage>& opened);
 
     Serial serial;
     MessageQueue messages;
     platform::WindowHandle windowHandle;
     const update_info* info;
+    engine::HeldImage kernelImage;
+    engine::HeldImage updateImage;
     std::int32_t byteTotal = 0;
     std::int32_t bytesLeft = 0;
     std::int32_t updateMethod = kMethodUnknown;

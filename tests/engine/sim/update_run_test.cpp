@@ -95,6 +95,34 @@ TEST_F(UpdateRunTest, MissingImageSendsNothing) {
     EXPECT_EQ(RunWholeUpdate().at(3), "DATA:4294967294:4294967294");
 }
 
+TEST_F(UpdateRunTest, ImageChangedAfterTheStartIsNeverReportedSuccessful) {
+    // An instrument that does not know the update's size takes whatever
+    // comes; the worker must not take a shorter image for a whole one.
+    const std::string sized = update;
+    update.clear();
+    StartInstrument();
+    DataExchange& w = OpenWorker();
+    std::filesystem::resize_file(info.update_file, 60);  // while the question is read
+    w.RunUpdate();
+    EXPECT_EQ(Posted().back(), "Could not send update.");
+    EXPECT_EQ(model->Record().commands, (std::vector<std::uint8_t>{bcSendUpdate}));  // no flash command
+    EXPECT_NE(model->Record().outcome, Outcome::kCompleted);
+
+    // Replaced or deleted after the start: the image as it was opened goes out whole.
+    worker.reset();
+    window.Attach(nullptr);
+    update = sized;
+    WriteFile(info.update_file, update);
+    StartInstrument();
+    DataExchange& again = OpenWorker();
+    const std::string replacement = PathIn("new.bin");
+    WriteFile(replacement, std::string(500, 'n'));
+    std::filesystem::rename(replacement, info.kernel_file);
+    again.RunUpdate();
+    EXPECT_EQ(Posted().back(), "Update successful.");
+    EXPECT_EQ(model->Record().outcome, Outcome::kCompleted);
+}
+
 TEST_F(UpdateRunTest, SilentInstrumentIsMethodOneAndFailsTheSyncAfterAThousandProbes) {
     config.updateMethod = 1;
     config.syncFromProbe = 0;
