@@ -65,15 +65,17 @@ protected:
         platform::SleepMs(200);
     }
 
-    // Probes until 0xAA comes; the number of probes it took, 0 for none. A
-    // pty's transmit flush may swallow a probe, so more than one may be needed.
+    // Probes until 0xAA comes; the number of probes it took, 0 for none.
+    // Unlike the worker, no transmit flush follows a probe: on a pty it
+    // discards the probe whenever the session has not read it yet, which on a
+    // loaded machine is every time. A late answer is read by a later probe's
+    // wait, as in the worker; up to 10 s in all, where one probe is the rule.
     int Sync() {
         serial_.DataFormat()->SetBaudRate(38400);
         platform::SleepMs(50);
         serial_.FlushInput();
-        for (int probe = 0; probe < 20; ++probe) {
+        for (int probe = 0; probe < 200; ++probe) {
             serial_.WriteByte(0x0D);
-            serial_.FlushOutput();
             if (serial_.ReadByte(50) == 0xAA) return probe + 1;
         }
         return 0;
