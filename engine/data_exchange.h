@@ -106,6 +106,10 @@ public:
     // its status byte (all but 6). True when all succeeded.
     bool SendBootCommand(BootCommand command);
 
+    // The open link's system handle (0 when closed). Read it on the window's
+    // thread before the start; it stays valid until the worker is destroyed.
+    std::intptr_t LinkHandle() const { return serial.Handle(); }
+
     std::int32_t ByteTotal() const { return byteTotal; }
     std::int32_t BytesLeft() const { return bytesLeft; }
     std::int32_t UpdateMethod() const { return updateMethod; }

@@ -147,7 +147,9 @@ std::string UsageText(std::string_view programName) {
            "  --list-ports   list this machine's serial devices and their COM numbers\n"
            "\n"
            "Exit status: 0 update successful, 1 update failed, 2 answered No,\n"
-           "3 usage or configuration error, 4 serial link could not be opened.\n";
+           "3 usage or configuration error, 4 serial link could not be opened,\n"
+           "130 or 143 stopped by Ctrl-C or SIGTERM. Once the instrument is in its boot\n"
+           "side, the first Ctrl-C only warns; a second within 5 seconds stops.\n";
 }
 
 }  // namespace cli

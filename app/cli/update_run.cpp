@@ -1,6 +1,7 @@
 #include "app/cli/update_run.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <chrono>
 #include <future>
 #include <memory>
@@ -9,6 +10,8 @@
 #include "app/cli/confirmation.h"
 #include "app/cli/console_window.h"
 #include "app/cli/image_check.h"
+#include "app/cli/interrupt_policy.h"
+#include "app/cli/interrupts.h"
 #include "app/cli/line_presenter.h"
 #include "app/cli/run_notes.h"
 #include "app/configuration.h"
@@ -126,17 +129,39 @@ ExitStatus RunUpdateFromConsole(const CliOptions& options, const std::string& in
         ReportLinkFailure(link, streams);
         return kExitLinkNotOpened;
     }
+    const std::intptr_t linkHandle = worker->LinkHandle();
 
     const PresenterSettings settings{options.raw, streams.outIsTerminal,
                                      streams.outIsTerminal && streams.colourAllowed};
     LinePresenter presenter(settings, streams.out, streams.err, SteadyNowMs);
     std::optional<std::string> lastLine;
     bool dialogueAnswered = false;
+    RunStage stage = RunStage::kDialogue;
+    std::string lastStep;
     auto show = [&](const std::string& line) {
         lastLine = line;
         dialogueAnswered = dialogueAnswered || line == kSwitchingText;
+        stage = StageAfterLine(stage, line);
+        if (!line.starts_with("DATA:")) lastStep = line;
         presenter.Show(line);
     };
+
+    // Ctrl-C and SIGTERM are handled in the loop below, like the worker's
+    // lines. A stop ends the process there and then: the worker cannot be
+    // cancelled mid-step, and the instrument is told nothing more.
+    InterruptPolicy interrupts;
+    auto onRequest = [&](int signalNumber) {
+        const InterruptAnswer answer = interrupts.OnRequest(stage, lastStep, SteadyNowMs());
+        presenter.Finish();
+        std::fprintf(streams.err, "%s\n", answer.message.c_str());
+        std::fflush(nullptr);
+        if (!answer.stop) return;
+        ReleaseDeviceForOthers(linkHandle);
+        std::_Exit(kExitStoppedBySignal + signalNumber);
+    };
+    const InterruptWatch watch([&](int signalNumber) {
+        window.RunOnWindowThread([&onRequest, signalNumber] { onRequest(signalNumber); });
+    });
 
     // The window's side of the channel: one line per notification while the
     // worker is attached; the end notification drains the rest and detaches.

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -145,6 +147,18 @@ protected:
         EXPECT_EQ(verdict.summary.find("differ"), std::string::npos) << verdict.summary;
     }
 
+    // The device as a stopped run left it: not claimed for exclusive use
+    // (which would refuse every later non-root open) and not locked.
+    void ExpectDeviceReleased() const {
+        const int fd = ::open(link_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        int exclusive = -1;
+        EXPECT_EQ(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
+        EXPECT_EQ(exclusive, 0);
+        EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+        ::close(fd);
+    }
+
     fs::path dir_;
     std::string link_;
     std::unique_ptr<ChildProcess> simulator_;
@@ -270,6 +284,41 @@ TEST_F(CliEndToEnd, ImageThatCannotBeSentIsRefusedBeforeThePortOpens) {
     EXPECT_EQ(shortImage.err, "updater-cli: update_file " + Path("update.bin") +
                                   ": holds 1 byte; an update image needs at least 2\n");
     EXPECT_TRUE(shortImage.lines.empty());
+}
+
+TEST_F(CliEndToEnd, StopDuringTheDialogueIsImmediate) {
+    // No version line comes: the query waits 5 x 2 s, all in the dialogue.
+    StartSimulator({"--version-reply", "none", "--versionless-lines", "0"});
+    ChildProcess cli(UPDATER_CLI_PATH, {"--ini", Path("update.ini"), "--device", link_, "--yes"}, "",
+                     Path("cli.err"), true);
+    ASSERT_TRUE(cli.WaitForLine("Contacting instrument.", 10s));
+    const auto stopped = cli_test::Clock::now();
+    cli.Signal(SIGTERM);
+    EXPECT_EQ(cli.Wait(5s), 128 + SIGTERM);
+    EXPECT_LT(cli.EndedAt() - stopped, 2s);
+    EXPECT_NE(ReadFile(Path("cli.err")).find("only the dialogue was sent"), std::string::npos);
+    ExpectDeviceReleased();
+    EXPECT_NE(StopSimulator(false).summary.find("commands: \n"), std::string::npos);
+}
+
+TEST_F(CliEndToEnd, StopInTheBootSideTakesASecondRequest) {
+    WriteImage(Path("update.bin"), 40000, 13);  // about 10 s on the line
+    StartSimulator();
+    ChildProcess cli(UPDATER_CLI_PATH, {"--ini", Path("update.ini"), "--device", link_, "--yes"}, "",
+                     Path("cli.err"), true);
+    ASSERT_TRUE(cli.WaitForLine("Sending update.", 20s));
+    cli.Signal(SIGINT);
+    const auto deadline = cli_test::Clock::now() + 5s;
+    while (ReadFile(Path("cli.err")).find("Press Ctrl-C again") == std::string::npos &&
+           cli_test::Clock::now() < deadline) {
+        ::usleep(10'000);
+    }
+    EXPECT_NE(ReadFile(Path("cli.err")).find("in its boot side at \"Sending update.\""), std::string::npos);
+    EXPECT_FALSE(cli.Wait(200ms)) << "one request in the boot side must not stop the update";
+    cli.Signal(SIGINT);
+    EXPECT_EQ(cli.Wait(5s), 128 + SIGINT);
+    EXPECT_NE(ReadFile(Path("cli.err")).find("Update stopped at \"Sending update.\""), std::string::npos);
+    ExpectDeviceReleased();
 }
 
 TEST_F(CliEndToEnd, LinkThatCannotBeOpened) {
