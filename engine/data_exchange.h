@@ -15,6 +15,7 @@
 // notification has returned and is destroyed right after, on its own thread,
 // which closes the port; lines still queued then are discarded.
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -110,6 +111,12 @@ public:
     // thread before the start; it stays valid until the worker is destroyed.
     std::intptr_t LinkHandle() const { return serial.Handle(); }
 
+    // Any thread: the bytes of the update image last seen waiting in the
+    // port's transmit queue during the streamed transfer (0 before it and
+    // once the next command has cleared the queue). Sent bytes minus these
+    // are the bytes already on the line.
+    std::int32_t QueuedForLine() const { return queuedForLine.load(std::memory_order_relaxed); }
+
     std::int32_t ByteTotal() const { return byteTotal; }
     std::int32_t BytesLeft() const { return bytesLeft; }
     std::int32_t UpdateMethod() const { return updateMethod; }
@@ -140,5 +147,6 @@ private:
     std::int32_t bytesLeft = 0;
     std::int32_t updateMethod = kMethodUnknown;
     std::string installedVersion;
+    std::atomic<std::int32_t> queuedForLine{0};
     platform::WindowServices& services;
 };

@@ -111,7 +111,10 @@ bool DataExchange::SendImageStreamed(const std::string& path) {
         if (!NextByte(image, byte)) {
             return false;
         }
-        while (serial.TxQueueCount() > kTransmitQueueHighWater) {
+        for (;;) {
+            const int queued = serial.TxQueueCount();
+            queuedForLine.store(queued, std::memory_order_relaxed);
+            if (queued <= kTransmitQueueHighWater) break;
             platform::SleepMs(0);
         }
         if (serial.WriteByte(byte) != 0) {

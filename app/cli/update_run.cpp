@@ -166,6 +166,7 @@ ExitStatus RunUpdateFromConsole(const CliOptions& options, const std::string& in
     // The window's side of the channel: one line per notification while the
     // worker is attached; the end notification drains the rest and detaches.
     DataExchange* current = worker.get();
+    presenter.SetTransmitQueueProbe([&current] { return current != nullptr ? current->QueuedForLine() : 0; });
     worker->SetEndNotification([&] {
         while (current != nullptr) {
             std::optional<std::string> line = current->TakeText();
