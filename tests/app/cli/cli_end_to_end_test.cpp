@@ -321,6 +321,33 @@ TEST_F(CliEndToEnd, StopInTheBootSideTakesASecondRequest) {
     ExpectDeviceReleased();
 }
 
+TEST_F(CliEndToEnd, DeviceGoneDuringTheDialogueEndsWithinTheTimeOuts) {
+    StartSimulator({"--version-reply", "none", "--versionless-lines", "0"});
+    ChildProcess cli(UPDATER_CLI_PATH, {"--ini", Path("update.ini"), "--device", link_, "--yes", "--raw"}, "",
+                     Path("cli.err"), true);
+    ASSERT_TRUE(cli.WaitForLine("Contacting instrument.", 10s));
+    simulator_.reset();  // killed: the pty vanishes
+    const auto gone = cli_test::Clock::now();
+    const std::vector<TimedLine> lines = cli.ReadAllOutput(kRunLimit);
+    EXPECT_EQ(cli.Wait(5s), 1);
+    // The version query's waits (5 x 2 s), the switch, the sync's pause and
+    // the final pause, with room for a loaded machine.
+    EXPECT_LT(cli.EndedAt() - gone, 30s);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().text, "Could not synch baud rates");
+}
+
+TEST_F(CliEndToEnd, AFailedUpdateReleasesThePortForTheNextAtOnce) {
+    StartSimulator({"--loop", "--status", "1=1"});
+    for (int run = 0; run < 2; ++run) {
+        const CliRun failed = RunCli({"--ini", Path("update.ini"), "--device", link_, "--yes", "--raw"});
+        EXPECT_EQ(failed.status, 1) << run << failed.err;
+        ASSERT_FALSE(failed.lines.empty());
+        EXPECT_EQ(failed.lines.back().text, "Could not clear flash.");
+    }
+    StopSimulator(false);
+}
+
 TEST_F(CliEndToEnd, LinkThatCannotBeOpened) {
     const CliRun missing = RunCli({"--ini", Path("update.ini"), "--device", Path("no-such-tty"), "--yes"});
     EXPECT_EQ(missing.status, 4);
