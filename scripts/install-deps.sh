@@ -8,6 +8,7 @@ packages=(
   googletest libgtest-dev libgmock-dev
   qt6-base-dev libgl-dev
   xvfb xauth x11-utils xdotool imagemagick fonts-liberation fonts-dejavu-core
+  clang libclang-rt-14-dev
 )
 
 missing=()

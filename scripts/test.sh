@@ -20,3 +20,8 @@ for preset in default asan tsan; do
   echo "== $preset: test"
   ctest --preset "$preset" -j "$jobs"
 done
+
+# Each fuzz target for about FUZZ_SECONDS seconds (default 30) over its seed
+# corpus and the kept regression inputs.
+echo "== fuzz"
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
