@@ -1,5 +1,5 @@
 // Profile reader: any bytes as update.ini. Values stay within the reader's
-// limit, a key found by Keys is found by GetString, nothing crashes.
+// limit, a key listed by Keys is found by GetString, nothing crashes.
 #include <unistd.h>
 
 #include <cstddef>
@@ -17,9 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const platform::ProfileFile profile(path);
     for (const char* section : {"UPDATE", "PORTS", ""}) {
         for (const std::string& key : profile.Keys(section)) {
-            const std::string value = profile.GetString(section, key, "\x01missing");
+            const std::string value = profile.GetString(section, key, "a");
             if (value.size() > platform::kProfileValueMax) std::abort();
-            if (value == "\x01missing") std::abort();  // a listed key must be found
+            // A listed key must be found: no two defaults both come back.
+            if (value == "a" && profile.GetString(section, key, "b") == "b") std::abort();
         }
         if (profile.GetString(section, "version", "Unknown").size() > platform::kProfileValueMax) std::abort();
     }

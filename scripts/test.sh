@@ -25,3 +25,7 @@ done
 # corpus and the kept regression inputs.
 echo "== fuzz"
 bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
+
+# A short image-integrity run: the sizes that must always be tried.
+echo "== image integrity"
+bash scripts/integrity.sh "${INTEGRITY_COUNT:-8}"
