@@ -348,6 +348,56 @@ TEST_F(CliEndToEnd, AFailedUpdateReleasesThePortForTheNextAtOnce) {
     StopSimulator(false);
 }
 
+TEST_F(CliEndToEnd, ASecondToolOnTheDeviceIsRefusedAndTheFirstGoesOn) {
+    WriteImage(Path("update.bin"), 130, 13);
+    StartSimulator();
+    ChildProcess first(UPDATER_CLI_PATH, {"--ini", Path("update.ini"), "--device", link_, "--yes"}, "",
+                       Path("first.err"), true);
+    ASSERT_TRUE(first.WaitForLine("Sending kernel.", 20s));
+    const CliRun second = RunCli({"--ini", Path("update.ini"), "--device", link_, "--yes"});
+    EXPECT_EQ(second.status, 4);
+    EXPECT_NE(second.err.find("busy"), std::string::npos) << second.err;
+    const std::vector<TimedLine> lines = first.ReadAllOutput(kRunLimit);
+    EXPECT_EQ(first.Wait(5s), 0) << ReadFile(Path("first.err"));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().text, "Update successful.");
+    ExpectByteExact(StopSimulator(true));
+}
+
+TEST_F(CliEndToEnd, BadConfigurationsEndWithADefinedTextAtOnce) {
+    const std::string images = "kernel_file=" + Path("kernel.bin") + "\nupdate_file=" + Path("update.bin") + "\n";
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* expected;  // in standard error
+    };
+    const Case cases[] = {
+        {"empty", "", "has no [UPDATE] section"},
+        {"binary", std::string("\0\xff\x01[\x80]\0=\n", 9), "has no [UPDATE] section"},
+        {"a line of 100000 characters", "[UPDATE]\nversion=" + std::string(100000, 'v') + "\n" + images,
+         "ERROR: Can not establish communications."},
+        {"duplicate sections and keys",
+         "[UPDATE]\n" + images + "kernel_file=/nowhere\n[update]\nkernel_file=/nowhere\n",
+         "ERROR: Can not establish communications."},
+        {"quotes, blanks and CR LF", "[ UPDATE ]\r\n  kernel_file = \"" + Path("kernel.bin") + "\"\r\nupdate_file='" +
+                                         Path("update.bin") + "'  \r\n",
+         "ERROR: Can not establish communications."},
+        {"an image over 2 GiB", "[UPDATE]\nkernel_file=" + Path("huge.bin") + "\nupdate_file=" + Path("update.bin"),
+         "bytes together, more than the update's byte counters carry"},
+    };
+    std::ofstream(Path("huge.bin")).close();
+    fs::resize_file(Path("huge.bin"), std::uintmax_t{3} << 30);  // sparse
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(Path("bad.ini"), std::ios::binary) << c.text;
+        const auto started = cli_test::Clock::now();
+        const CliRun run = RunCli({"--ini", Path("bad.ini"), "--device", Path("no-device"), "--yes"});
+        EXPECT_TRUE(run.status == 3 || run.status == 4) << run.status << run.err;
+        EXPECT_LT(run.endedAt - started, 5s);
+        EXPECT_NE(run.err.find(c.expected), std::string::npos) << run.err;
+    }
+}
+
 TEST_F(CliEndToEnd, LinkThatCannotBeOpened) {
     const CliRun missing = RunCli({"--ini", Path("update.ini"), "--device", Path("no-such-tty"), "--yes"});
     EXPECT_EQ(missing.status, 4);
