@@ -48,6 +48,19 @@ update_info ReadUpdateInfo(const std::string& iniPath) {
     return info;
 }
 
+update_info ReadUpdateInfo(const platform::ProfileFile& profile) {
+    auto read = [&](std::string_view key, std::string_view defaultValue) {
+        return profile.GetString(kUpdateSection, key, defaultValue);
+    };
+    update_info info;
+    info.version = read("version", kDefaultVersion);
+    info.instrument = read("instrument", kDefaultInstrument);
+    info.parent_tag = read("parent_tag", kDefaultParentTag);
+    info.update_file = read("update_file", kDefaultUpdateFile);
+    info.kernel_file = read("kernel_file", kDefaultKernelFile);
+    return info;
+}
+
 std::string ApplicationTitle(const update_info& info) {
     return info.instrument + " Update";
 }

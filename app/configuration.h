@@ -8,6 +8,10 @@
 
 #include "engine/update_info.h"
 
+namespace platform {
+class ProfileFile;
+}
+
 namespace app {
 
 inline constexpr std::string_view kConfigurationFileName = "update.ini";
@@ -47,6 +51,9 @@ std::string DefaultConfigurationPath();
 // missing file, section or key gives that key's default; values are used as
 // the profile reader returns them.
 update_info ReadUpdateInfo(const std::string& iniPath);
+// The same from a profile already read, so that a file that can be read only
+// once (a pipe) gives both the record and the port map.
+update_info ReadUpdateInfo(const platform::ProfileFile& profile);
 
 // Returns instrument + " Update": the application's title.
 std::string ApplicationTitle(const update_info& info);

@@ -34,6 +34,17 @@ PortMap ReadPortMap(const std::string& iniPath) {
     return ports;
 }
 
+PortMap ReadPortMap(const platform::ProfileFile& profile) {
+    PortMap ports;
+    for (const std::string& key : profile.Keys(kPortsSection)) {
+        const int port = PortNumberOfKey(key);
+        if (port == 0 || ports.contains(port)) continue;
+        std::string device = profile.GetString(kPortsSection, key, "");
+        if (!device.empty()) ports.emplace(port, std::move(device));
+    }
+    return ports;
+}
+
 std::string DevicePathForPort(int port, const PortMap& ports) {
     if (const auto found = ports.find(port); found != ports.end()) return found->second;
     return DefaultDevicePathForPort(port);

@@ -8,6 +8,10 @@
 #include <string>
 #include <string_view>
 
+namespace platform {
+class ProfileFile;
+}
+
 namespace app {
 
 inline constexpr int kMinPort = 1;
@@ -21,6 +25,8 @@ using PortMap = std::map<int, std::string>;
 // leading zeros) with a non-empty value in section [PORTS] of `iniPath`.
 // Missing file or section: an empty map.
 PortMap ReadPortMap(const std::string& iniPath);
+// The same from a profile already read.
+PortMap ReadPortMap(const platform::ProfileFile& profile);
 
 // Returns the device for `port` (1 to 35): the mapped path when `ports` has
 // one, else DefaultDevicePathForPort(port).

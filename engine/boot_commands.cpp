@@ -13,6 +13,7 @@ constexpr int kStatusSuccess = 0x00;
 bool DataExchange::SendBootCommand(BootCommand command) {
     serial.FlushInput();
     serial.FlushOutput();
+    queuedForLine.store(0, std::memory_order_relaxed);
     if (serial.WriteByte(command) != 0) {
         return false;
     }

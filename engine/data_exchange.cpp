@@ -24,9 +24,12 @@ DataExchange::DataExchange(platform::WindowServices& services, platform::WindowH
       }),
       windowHandle(window),
       info(&info),
+      kernelImage(info.kernel_file),
+      updateImage(info.update_file),
       installedVersion(kUnknownVersion),
       services(services) {
-    byteTotal = WrappingSum(GetImageSize(info.kernel_file), GetImageSize(info.update_file));
+    byteTotal = WrappingSum(static_cast<std::int32_t>(static_cast<std::uint32_t>(kernelImage.SizedLength())),
+                            static_cast<std::int32_t>(static_cast<std::uint32_t>(updateImage.SizedLength())));
     bytesLeft = byteTotal;
 }
 

@@ -15,11 +15,13 @@
 // notification has returned and is destroyed right after, on its own thread,
 // which closes the port; lines still queued then are discarded.
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
 
 #include "comlink/serial.h"
+#include "engine/image_file.h"
 #include "engine/message_queue.h"
 #include "engine/update_info.h"
 #include "platform/thread.h"
@@ -43,9 +45,10 @@ inline constexpr std::int32_t kMethodTagLanguage = 2;
 
 class DataExchange : public platform::Thread {
 public:
-    // Created suspended, on the window's thread. Sizes both images (a file
-    // that cannot be opened counts as -1); sends and posts nothing. `services`
-    // and `info` must outlive the worker.
+    // Created suspended, on the window's thread. Opens and sizes both images
+    // (a file that cannot be opened counts as -1) and holds them open until
+    // the worker ends; sends and posts nothing. `services` and `info` must
+    // outlive the worker.
     DataExchange(platform::WindowServices& services, platform::WindowHandle window,
                  const update_info& info);
     // Closes the link; lines still queued are discarded.
@@ -87,17 +90,35 @@ public:
 
     // The file's size in bytes, or -1 when it cannot be opened.
     static std::int32_t GetImageSize(const std::string& path);
+    // Both transfers read an image the worker holds (kernel_file and
+    // update_file) from the file it opened at construction, and any other
+    // path from a file opened now. Each sends the length the image had when
+    // it was opened; a file that is shorter or longer by the end fails the
+    // transfer, so that bytes other than the sized ones are never taken for
+    // a whole image.
+    //
     // Sends the kernel byte by byte, each echoed, then awaits the end code.
     // True when accepted; on a memory-error report `resultText` receives its
     // text and the result is false.
     bool SendImageEchoed(const std::string& path, std::string& resultText);
     // Streams the update image, holding back its last two bytes for 1000 ms.
     // False on a write error, a file that cannot be opened or read, or an
-    // image shorter than two bytes (nothing is sent then).
+    // image shorter than two bytes (nothing is sent then); false without the
+    // held-back bytes when the length changed during the body.
     bool SendImageStreamed(const std::string& path);
     // Sends one boot-loader command and awaits its echo, its transfer (5) and
     // its status byte (all but 6). True when all succeeded.
     bool SendBootCommand(BootCommand command);
+
+    // The open link's system handle (0 when closed). Read it on the window's
+    // thread before the start; it stays valid until the worker is destroyed.
+    std::intptr_t LinkHandle() const { return serial.Handle(); }
+
+    // Any thread: the bytes of the update image last seen waiting in the
+    // port's transmit queue during the streamed transfer (0 before it and
+    // once the next command has cleared the queue). Sent bytes minus these
+    // are the bytes already on the line.
+    std::int32_t QueuedForLine() const { return queuedForLine.load(std::memory_order_relaxed); }
 
     std::int32_t ByteTotal() const { return byteTotal; }
     std::int32_t BytesLeft() const { return bytesLeft; }
@@ -116,14 +137,19 @@ private:
     // PostProgress with the current byteTotal and bytesLeft, bit for bit.
     void PostCurrentProgress();
     bool AskOperatorToContinue();
+    // The held image named `path`, else one opened now into `opened`.
+    engine::HeldImage& ImageFor(const std::string& path, std::optional<engine::HeldImage>& opened);
 
     Serial serial;
     MessageQueue messages;
     platform::WindowHandle windowHandle;
     const update_info* info;
+    engine::HeldImage kernelImage;
+    engine::HeldImage updateImage;
     std::int32_t byteTotal = 0;
     std::int32_t bytesLeft = 0;
     std::int32_t updateMethod = kMethodUnknown;
     std::string installedVersion;
+    std::atomic<std::int32_t> queuedForLine{0};
     platform::WindowServices& services;
 };

@@ -36,6 +36,12 @@ std::string MemoryErrorText(int count) {
 
 }  // namespace
 
+engine::HeldImage& DataExchange::ImageFor(const std::string& path, std::optional<engine::HeldImage>& opened) {
+    if (path == kernelImage.Path()) return kernelImage;
+    if (path == updateImage.Path()) return updateImage;
+    return opened.emplace(path);
+}
+
 std::int32_t DataExchange::GetImageSize(const std::string& path) {
     std::ifstream image = engine::OpenImage(path);
     if (!image) {
@@ -50,12 +56,17 @@ std::int32_t DataExchange::GetImageSize(const std::string& path) {
 }
 
 bool DataExchange::SendImageEchoed(const std::string& path, std::string& resultText) {
-    std::ifstream image = engine::OpenImage(path);
+    std::optional<engine::HeldImage> opened;
+    engine::HeldImage& held = ImageFor(path, opened);
+    std::ifstream& image = held.FromStart();
     if (!image) {
         return false;
     }
     std::uint8_t byte = 0;
-    while (NextByte(image, byte)) {
+    for (std::int64_t sent = 0; sent != held.SizedLength(); ++sent) {
+        if (!NextByte(image, byte)) {
+            return false;  // shorter than when it was sized
+        }
         if (serial.WriteByte(byte) != 0) {
             return false;
         }
@@ -64,7 +75,7 @@ bool DataExchange::SendImageEchoed(const std::string& path, std::string& resultT
         }
         CountSentByte();
     }
-    if (image.bad()) {
+    if (!held.Unchanged()) {
         return false;
     }
     PostCurrentProgress();
@@ -87,30 +98,34 @@ bool DataExchange::SendImageEchoed(const std::string& path, std::string& resultT
 }
 
 bool DataExchange::SendImageStreamed(const std::string& path) {
-    std::ifstream image = engine::OpenImage(path);
-    if (!image) {
+    std::optional<engine::HeldImage> opened;
+    engine::HeldImage& held = ImageFor(path, opened);
+    std::ifstream& image = held.FromStart();
+    if (!image || held.SizedLength() < kHeldBackBytes) {
         return false;
     }
-    image.seekg(0, std::ios::end);
-    const std::streamoff size = image.tellg();
-    if (size < kHeldBackBytes) {
-        return false;
-    }
-    const std::streamoff bodyLength = size - kHeldBackBytes;
-    image.seekg(0, std::ios::beg);
+    const std::int64_t bodyLength = held.SizedLength() - kHeldBackBytes;
 
     std::uint8_t byte = 0;
-    for (std::streamoff sent = 0; sent != bodyLength; ++sent) {
+    for (std::int64_t sent = 0; sent != bodyLength; ++sent) {
         if (!NextByte(image, byte)) {
             return false;
         }
-        while (serial.TxQueueCount() > kTransmitQueueHighWater) {
+        for (;;) {
+            const int queued = serial.TxQueueCount();
+            queuedForLine.store(queued, std::memory_order_relaxed);
+            if (queued <= kTransmitQueueHighWater) break;
             platform::SleepMs(0);
         }
         if (serial.WriteByte(byte) != 0) {
             return false;
         }
         CountSentByte();
+    }
+    // An image that changed length during the body is not completed: without
+    // its last two bytes the instrument never holds it as a whole image.
+    if (!held.Unchanged()) {
+        return false;
     }
     // The hold-back counts from the last body byte handed to the link; the
     // transmit queue goes on draining meanwhile.

@@ -2,10 +2,12 @@
 // the update method, and the version query.
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "comlink/text_terminators.h"
 #include "engine/data_exchange.h"
+#include "engine/tag_replies.h"
 #include "platform/clock.h"
 
 namespace {
@@ -14,15 +16,12 @@ constexpr int kLineFeed = 0x0A;
 
 constexpr const char* kProbeBody = "<CFG><OUTRATE>0</OUTRATE></CFG>";
 constexpr const char* kEmptyElement = "<>";
-constexpr const char* kAcknowledgement = "<ack>false</ack>";
 constexpr std::uint32_t kProbeSettleMs = 500;
 constexpr unsigned int kProbeReplyLimit = 1000;
 constexpr int kProbeReplyTimeoutMs = 100;
 constexpr int kProbeReplyAttempts = 5;
 
 constexpr const char* kVersionQueryBody = "?";
-constexpr const char* kVersionOpen = "<VER>";
-constexpr const char* kVersionClose = "</";
 constexpr unsigned int kVersionReplyLimit = 2000;
 constexpr int kVersionReplyTimeoutMs = 2000;
 constexpr int kVersionReplyAttempts = 5;
@@ -50,7 +49,7 @@ std::int32_t DataExchange::DetectUpdateMethod() {
     serial.WriteText(kEmptyElement, kTerminatorLf);
     for (int attempt = 0; attempt < kProbeReplyAttempts; ++attempt) {
         const std::string reply = ReadReplyLine(serial, kProbeReplyLimit, kProbeReplyTimeoutMs);
-        if (reply.find(kAcknowledgement) != std::string::npos) {
+        if (engine::IsAcknowledgement(reply)) {
             method = kMethodTagLanguage;
             break;
         }
@@ -64,25 +63,13 @@ bool DataExchange::QueryVersion(std::string& version) {
     serial.FlushOutput();
     WriteTagCommand(kVersionQueryBody);
     for (int failure = 0; failure < kVersionReplyAttempts; ++failure) {
-        std::string reply = ReadReplyLine(serial, kVersionReplyLimit, kVersionReplyTimeoutMs);
-        ToUpperAscii(reply);
-        const std::size_t open = reply.find(kVersionOpen);
-        if (open == std::string::npos) {
-            continue;
+        if (std::optional<std::string> found =
+                engine::VersionInReply(ReadReplyLine(serial, kVersionReplyLimit, kVersionReplyTimeoutMs))) {
+            version = std::move(*found);
+            return true;
         }
-        const std::size_t start = open + std::strlen(kVersionOpen);
-        const std::size_t close = reply.find(kVersionClose, start);
-        version = reply.substr(start, close == std::string::npos ? std::string::npos : close - start);
-        return true;
     }
     return false;
 }
 
-void DataExchange::ToUpperAscii(std::string& text) {
-    constexpr char kCaseDistance = 'a' - 'A';
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - kCaseDistance);
-        }
-    }
-}
+void DataExchange::ToUpperAscii(std::string& text) { engine::ToUpperAscii(text); }

@@ -11,6 +11,7 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick fonts-liberation fonts-dejavu-core
   lintian unzip
   g++-mingw-w64-x86-64-posix wine
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -33,5 +33,14 @@ for preset in default asan tsan windows; do
   ctest --preset "$preset" -j "$jobs"
 done
 
+# Each fuzz target for about FUZZ_SECONDS seconds (default 30) over its seed
+# corpus and the kept regression inputs.
+echo "== fuzz"
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
+
+# A short image-integrity run: the sizes that must always be tried.
+echo "== image integrity"
+bash scripts/integrity.sh "${INTEGRITY_COUNT:-8}"
+
 echo "== packages"
 bash scripts/package-test.sh

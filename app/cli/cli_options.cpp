@@ -139,13 +139,18 @@ std::string UsageText(std::string_view programName) {
            "                 default: update.ini beside this program\n"
            "  --port N       COM port 1 to 35; opens [PORTS] COM<N>, else " + std::string(app::DefaultDeviceRule()) + "\n"
            "  --device PATH  open this serial device directly\n"
-           "  --yes, --no    answer the confirmation question; without either it is asked\n"
-           "                 on the terminal, and answered No when there is none\n"
+           "  --yes, --no    answer the question \"Are you sure you want to update from ...\"\n"
+           "                 that an instrument with the tag dialogue (method 2) is asked;\n"
+           "                 without either it is asked on the terminal, and answered No\n"
+           "                 when there is none. A method-1 instrument is never asked:\n"
+           "                 --no does not stop its update\n"
            "  --raw          print exactly the worker's lines, one per line\n"
            "  --list-ports   list this machine's serial devices and their COM numbers\n"
            "\n"
            "Exit status: 0 update successful, 1 update failed, 2 answered No,\n"
-           "3 usage or configuration error, 4 serial link could not be opened.\n";
+           "3 usage or configuration error, 4 serial link could not be opened,\n"
+           "130 or 143 stopped by Ctrl-C or SIGTERM. Once the instrument is in its boot\n"
+           "side, the first Ctrl-C only warns; a second within 5 seconds stops.\n";
 }
 
 }  // namespace cli

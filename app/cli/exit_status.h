@@ -13,6 +13,7 @@ enum ExitStatus : int {
     kExitOperatorDeclined = 2,  // the operator answered No
     kExitUsageError = 3,        // bad options or configuration
     kExitLinkNotOpened = 4,     // the serial link could not be opened
+    kExitStoppedBySignal = 128,  // plus the signal's number: stopped by Ctrl-C (130) or SIGTERM (143)
 };
 
 inline constexpr std::string_view kSuccessText = "Update successful.";

@@ -1,5 +1,6 @@
 #include "app/cli/line_presenter.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "app/worker_line.h"
@@ -54,15 +55,21 @@ void LinePresenter::Show(const std::string& line) {
 
 void LinePresenter::Finish() { EndBar(); }
 
+void LinePresenter::SetTransmitQueueProbe(std::function<std::int64_t()> queuedBytes) {
+    queuedBytes_ = std::move(queuedBytes);
+}
+
 void LinePresenter::ShowProgress(std::int64_t sent, std::int64_t total) {
     // Nothing sent yet: no bar worth drawing, and no file for the rate.
     if (!settings_.terminal || (!barShown_ && sent <= 0)) return;
     const std::int64_t now = nowMs_();
+    const std::int64_t queued = queuedBytes_ ? std::clamp<std::int64_t>(queuedBytes_(), 0, sent) : 0;
+    const std::int64_t onLine = sent - queued;
     if (!barShown_) {
-        firstSent_ = sent;
+        firstOnLine_ = onLine;
         firstSampleMs_ = now;
     }
-    const ProgressFigures figures{sent, total, sent - firstSent_, now - firstSampleMs_};
+    const ProgressFigures figures{sent, total, onLine - firstOnLine_, now - firstSampleMs_, queued};
     const int percent = total > 0 ? static_cast<int>(sent * 100 / total) : 0;
     const bool due = !barShown_ || percent != lastPercent_ || sent >= total ||
                      now - lastDrawMs_ >= kRedrawIntervalMs;

@@ -34,6 +34,10 @@ public:
     void Show(const std::string& line);
     // Ends a bar still drawn, after the last line.
     void Finish();
+    // Gives the bar the bytes still waiting in the port's transmit queue, so
+    // that its rate and time left count the bytes on the line. Without it
+    // every byte handed to the port counts as on the line.
+    void SetTransmitQueueProbe(std::function<std::int64_t()> queuedBytes);
 
 private:
     void ShowProgress(std::int64_t sent, std::int64_t total);
@@ -48,7 +52,8 @@ private:
 
     bool barShown_ = false;
     std::size_t barWidth_ = 0;       // characters of the last drawing
-    std::int64_t firstSent_ = 0;     // the bar's first sample, for the rate
+    std::function<std::int64_t()> queuedBytes_;
+    std::int64_t firstOnLine_ = 0;   // the bar's first sample, for the rate
     std::int64_t firstSampleMs_ = 0;
     std::int64_t lastDrawMs_ = 0;
     int lastPercent_ = -1;

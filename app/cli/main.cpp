@@ -19,6 +19,7 @@
 #include "app/port_map.h"
 #include "app/port_text.h"
 #include "app/profile_source.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -51,6 +52,9 @@ bool IniUsable(const cli::CliOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // First of all: a serial device opened as a closed standard stream's
+    // number would receive the step texts on its line.
+    if (!platform::EnsureStandardStreamsOpen()) return cli::kExitUsageError;
     IgnoreBrokenPipes();
     const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     const cli::ParseResult parsed = cli::ParseCommandLine(arguments);

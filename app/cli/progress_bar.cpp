@@ -60,7 +60,8 @@ std::string FormatProgressBar(const ProgressFigures& figures) {
     if (figures.measuredBytes > 0 && figures.measuredMs > 0) {
         const double rate = static_cast<double>(figures.measuredBytes) * kMsPerSecond /
                             static_cast<double>(figures.measuredMs);
-        const std::int64_t left = std::max<std::int64_t>(figures.total - figures.sent, 0);
+        const std::int64_t onLine = figures.sent - std::clamp<std::int64_t>(figures.queued, 0, figures.sent);
+        const std::int64_t left = std::max<std::int64_t>(figures.total - onLine, 0);
         // Held below 100 hours so a crawling line cannot overflow the count.
         const double seconds = std::min(std::ceil(static_cast<double>(left) / rate), kLongestShownSeconds);
         const auto secondsLeft = static_cast<std::int64_t>(seconds);

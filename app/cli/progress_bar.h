@@ -10,10 +10,13 @@ namespace cli {
 struct ProgressFigures {
     std::int64_t sent = 0;   // bytes sent so far
     std::int64_t total = 0;  // bytes in both images
-    // Throughput measured over an interval: `measuredBytes` bytes in
-    // `measuredMs` milliseconds. No rate is shown while either is 0.
+    // Throughput on the line measured over an interval: `measuredBytes` bytes
+    // in `measuredMs` milliseconds. No rate is shown while either is 0.
     std::int64_t measuredBytes = 0;
     std::int64_t measuredMs = 0;
+    // Of `sent`, the bytes still waiting in the port's transmit queue: the
+    // time left counts from the bytes already on the line.
+    std::int64_t queued = 0;
 };
 
 // Cells of the bar between its brackets.

@@ -9,6 +9,10 @@
 #include "app/cli/cli_options.h"
 #include "app/cli/exit_status.h"
 
+namespace platform {
+class ProfileFile;
+}
+
 namespace cli {
 
 // The process's streams and what they are connected to.
@@ -26,18 +30,21 @@ struct LinkChoice {
     int portNumber = 1;
     std::string devicePath;
     bool namedDirectly = false;  // --device rather than --port
+    bool unmapped = false;       // --port N without a [PORTS] entry: /dev/ttyS<N-1>
 };
 
-// Returns the link for `options`: --port N opens the device that `iniPath`'s
-// [PORTS] maps to N (default /dev/ttyS<N-1>); --device PATH opens PATH as
-// port 1 (on Windows "COM<N>" names port N).
-LinkChoice ChooseLink(const CliOptions& options, const std::string& iniPath);
+// Returns the link for `options`: --port N opens the device that the
+// profile's [PORTS] maps to N (default /dev/ttyS<N-1>, see `unmapped`);
+// --device PATH opens PATH as port 1 (on Windows "COM<N>" names port N).
+LinkChoice ChooseLink(const CliOptions& options, const platform::ProfileFile& profile);
 
 // Returns the configuration file of a run: --ini, else `defaultIniPath`.
 std::string IniPathOf(const CliOptions& options, const std::string& defaultIniPath);
 
-// Runs one update as `options` say. Returns the exit status; returns only
-// after the worker's final pause and the closing of the port.
+// Runs one update as `options` say, reading `iniPath` once. Images that
+// exist but cannot be sent are refused before the port is opened. Returns
+// the exit status; returns only after the worker's final pause and the
+// closing of the port.
 ExitStatus RunUpdateFromConsole(const CliOptions& options, const std::string& iniPath,
                                 const ConsoleStreams& streams);
 

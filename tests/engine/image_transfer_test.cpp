@@ -157,6 +157,22 @@ TEST_F(StreamTest, ImagesTooShortOrMissingSendNothing) {
     EXPECT_TRUE(Posted().empty());
 }
 
+TEST_F(StreamTest, LengthChangedDuringTheBodyWithholdsTheLastTwoBytes) {
+    for (const std::size_t newLength : {std::size_t{100}, std::size_t{140}}) {
+        SCOPED_TRACE(newLength);
+        worker.reset();
+        WriteImages(0, 130);
+        DataExchange& w = OpenWorker();
+        const int before = line.WriteCount();
+        line.onWrite = [&, n = 0](ScriptedLine&, std::uint8_t) mutable {
+            if (++n == 50) std::filesystem::resize_file(info.update_file, newLength);
+        };
+        EXPECT_FALSE(w.SendImageStreamed(info.update_file));
+        // At most the body (what the stream had buffered): never the whole image.
+        EXPECT_LE(line.WriteCount() - before, 128);
+    }
+}
+
 TEST_F(StreamTest, TransmitQueueIsNeverOverfilled) {
     WriteImages(0, 30000);
     DataExchange& w = OpenWorker();
@@ -165,6 +181,7 @@ TEST_F(StreamTest, TransmitQueueIsNeverOverfilled) {
     EXPECT_EQ(line.Written(), update);
     EXPECT_LE(line.PeakTxCount(), 8191);
     EXPECT_GT(line.PeakTxCount(), 8000);
+    EXPECT_GT(w.QueuedForLine(), 8000);  // what the bar takes as not yet on the line
 }
 
 TEST_F(StreamTest, WriteErrorFails) {

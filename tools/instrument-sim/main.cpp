@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/standard_streams.h"
 #include "tools/instrument-sim/pty/pseudo_terminal.h"
 #include "tools/instrument-sim/pty/pty_session.h"
 #include "tools/instrument-sim/pty/tool_options.h"
@@ -49,6 +50,9 @@ void PrintSummary(const instrument_sim::SessionResult& result, bool json) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before the pty is opened: it must never take the number of a closed
+    // standard stream and receive the summary.
+    if (!platform::EnsureStandardStreamsOpen()) return kExitUsage;
     static_assert(std::atomic<bool>::is_always_lock_free);
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     instrument_sim::ParsedOptions parsed = instrument_sim::ParseToolOptions(args);

@@ -33,7 +33,8 @@ class ChildProcess {
 public:
     // Starts `program` with `arguments`. With `captureOutput` its standard
     // output comes through a pipe (see ReadAllOutput), else it goes to
-    // `outFile`; standard error always goes to `errFile`.
+    // `outFile`, or is closed when `outFile` is empty; standard error always
+    // goes to `errFile`.
     ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
                  const std::string& outFile, const std::string& errFile, bool captureOutput) {
         int pipeFds[2] = {-1, -1};
@@ -43,6 +44,8 @@ public:
         posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
         if (captureOutput) {
             posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+        } else if (outFile.empty()) {
+            posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
         } else {
             posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(),
                                              O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -75,29 +78,31 @@ public:
 
     // Reads the captured output until the child closes it or `limit` passes.
     // Returns the lines (without their line ends) and when each arrived; a
-    // last line without a line end is returned too.
+    // last line without a line end is returned too. Lines already read by
+    // WaitForLine come first.
     std::vector<TimedLine> ReadAllOutput(std::chrono::milliseconds limit) {
-        std::vector<TimedLine> lines;
-        std::string pending;
         const Clock::time_point deadline = Clock::now() + limit;
-        while (outPipe_ >= 0 && Clock::now() < deadline) {
-            pollfd fd{outPipe_, POLLIN, 0};
-            if (::poll(&fd, 1, 100) <= 0) continue;
-            char buffer[4096];
-            const ssize_t count = ::read(outPipe_, buffer, sizeof buffer);
-            if (count <= 0) break;
-            const Clock::time_point now = Clock::now();
-            for (ssize_t i = 0; i < count; ++i) {
-                if (buffer[i] == '\n') {
-                    lines.push_back({pending, now});
-                    pending.clear();
-                } else {
-                    pending += buffer[i];
-                }
-            }
+        while (ReadSome(deadline)) {
         }
-        if (!pending.empty()) lines.push_back({pending, Clock::now()});
-        return lines;
+        if (!pending_.empty()) lines_.push_back({pending_, Clock::now()});
+        pending_.clear();
+        return lines_;
+    }
+
+    // Reads the captured output until a line equal to `text` has come, the
+    // child closes it, or `limit` passes. True when the line came.
+    bool WaitForLine(const std::string& text, std::chrono::milliseconds limit) {
+        const Clock::time_point deadline = Clock::now() + limit;
+        for (std::size_t seen = 0;; ) {
+            for (; seen < lines_.size(); ++seen) {
+                if (lines_[seen].text == text) return true;
+            }
+            if (!ReadSome(deadline)) return false;
+        }
+    }
+
+    void Signal(int number) const {
+        if (pid_ > 0 && !status_) ::kill(pid_, number);
     }
 
     // Waits up to `limit` for the child to end. Returns its exit status
@@ -126,7 +131,30 @@ public:
     Clock::time_point EndedAt() const { return endedAt_; }
 
 private:
+    // Reads what the pipe holds into the lines; false once it is closed or
+    // `deadline` has passed.
+    bool ReadSome(Clock::time_point deadline) {
+        if (outPipe_ < 0 || Clock::now() >= deadline) return false;
+        pollfd fd{outPipe_, POLLIN, 0};
+        if (::poll(&fd, 1, 100) <= 0) return true;
+        char buffer[4096];
+        const ssize_t count = ::read(outPipe_, buffer, sizeof buffer);
+        if (count <= 0) return false;
+        const Clock::time_point now = Clock::now();
+        for (ssize_t i = 0; i < count; ++i) {
+            if (buffer[i] == '\n') {
+                lines_.push_back({pending_, now});
+                pending_.clear();
+            } else {
+                pending_ += buffer[i];
+            }
+        }
+        return true;
+    }
+
     pid_t pid_ = -1;
+    std::vector<TimedLine> lines_;
+    std::string pending_;
     int outPipe_ = -1;
     std::optional<int> status_;
     Clock::time_point endedAt_{};

@@ -14,7 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +26,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "child_process.h"
@@ -224,6 +227,18 @@ protected:
         EXPECT_EQ(verdict.summary.find("differ"), std::string::npos) << verdict.summary;
     }
 
+    // The device as a stopped run left it: not claimed for exclusive use
+    // (which would refuse every later non-root open) and not locked.
+    void ExpectDeviceReleased() const {
+        const int fd = ::open(link_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        int exclusive = -1;
+        EXPECT_EQ(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
+        EXPECT_EQ(exclusive, 0);
+        EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+        ::close(fd);
+    }
+
     fs::path dir_;
     std::string link_;
     std::unique_ptr<ChildProcess> simulator_;
@@ -239,6 +254,20 @@ TEST_P(CliEndToEnd, Method2SuccessRawLinesAndFinalPause) {
     ASSERT_FALSE(run.lines.empty());
     EXPECT_GE(run.endedAt - run.lines.back().arrived, kFinalPause - kTimingSlack);
     ExpectByteExact(StopSimulator(true));
+}
+
+TEST_P(CliEndToEnd, ClosedStandardOutputNeverReachesTheLine) {
+    if (Windows()) GTEST_SKIP() << "runs the Linux program directly";
+    StartSimulator();
+    ChildProcess cli(UPDATER_CLI_PATH, {"--ini", Path("update.ini"), "--device", link_, "--yes"}, "",
+                     Path("cli.err"), false);
+    ASSERT_TRUE(cli.Started());
+    EXPECT_EQ(cli.Wait(kRunLimit), 0) << ReadFile(Path("cli.err"));
+    const SimulatorVerdict verdict = StopSimulator(true);
+    ExpectByteExact(verdict);
+    // The dialogue's own lines, as in any run, and no step text among them.
+    EXPECT_NE(verdict.summary.find("tag lines: 4,"), std::string::npos) << verdict.summary;
+    EXPECT_NE(verdict.summary.find("noise bytes: 0"), std::string::npos) << verdict.summary;
 }
 
 TEST_P(CliEndToEnd, Method1SuccessThroughThePortsSection) {
@@ -303,6 +332,154 @@ TEST_P(CliEndToEnd, FailingCommandStopsTheSequence) {
     expected.push_back("Could not clear flash.");
     EXPECT_EQ(run.Texts(), expected);
     StopSimulator(false);
+}
+
+TEST_P(CliEndToEnd, MissingImagesAndAnEmptyConfigurationAreNamed) {
+    if (Windows()) GTEST_SKIP() << "runs the Linux program directly";
+    std::ofstream(Path("empty.ini")).close();
+    StartSimulator();
+    const CliRun run = RunCli({"--ini", Path("empty.ini"), "--device", link_, "--yes"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.Texts(), (std::vector<std::string>{"Contacting instrument.", "Missing an update binary."}));
+    EXPECT_EQ(run.err, "warning: " + Path("empty.ini") + " has no [UPDATE] section with keys; the defaults apply\n"
+                       "kernel_file: not set in section [UPDATE]\nupdate_file: not set in section [UPDATE]\n");
+    StopSimulator(false);
+
+    // Binary text reads as no section either.
+    std::ofstream(Path("binary.ini"), std::ios::binary) << std::string("\x7f" "ELF\0\x01\xff[\n", 9);
+    const CliRun binary = RunCli({"--ini", Path("binary.ini"), "--list-ports"});
+    EXPECT_EQ(binary.status, 0);
+    const CliRun binaryUpdate = RunCli({"--ini", Path("binary.ini"), "--device", Path("no-device"), "--yes"});
+    EXPECT_NE(binaryUpdate.err.find("has no [UPDATE] section"), std::string::npos) << binaryUpdate.err;
+}
+
+TEST_P(CliEndToEnd, ImageThatCannotBeSentIsRefusedBeforeThePortOpens) {
+    if (Windows()) GTEST_SKIP() << "runs the Linux program directly";
+    // A device that cannot be opened would give status 4: the refusal comes first.
+    WriteImage(Path("update.bin"), 1, 1);
+    const CliRun shortImage = RunCli({"--ini", Path("update.ini"), "--device", Path("no-device"), "--yes"});
+    EXPECT_EQ(shortImage.status, 3);
+    EXPECT_EQ(shortImage.err, "updater-cli: update_file " + Path("update.bin") +
+                                  ": holds 1 byte; an update image needs at least 2\n");
+    EXPECT_TRUE(shortImage.lines.empty());
+}
+
+TEST_P(CliEndToEnd, StopDuringTheDialogueIsImmediate) {
+    if (Windows()) GTEST_SKIP() << "runs the Linux program directly";
+    // No version line comes: the query waits 5 x 2 s, all in the dialogue.
+    StartSimulator({"--version-reply", "none", "--versionless-lines", "0"});
+    ChildProcess cli(UPDATER_CLI_PATH, {"--ini", Path("update.ini"), "--device", link_, "--yes"}, "",
+                     Path("cli.err"), true);
+    ASSERT_TRUE(cli.WaitForLine("Contacting instrument.", 10s));
+    const auto stopped = cli_test::Clock::now();
+    cli.Signal(SIGTERM);
+    EXPECT_EQ(cli.Wait(5s), 128 + SIGTERM);
+    EXPECT_LT(cli.EndedAt() - stopped, 2s);
+    EXPECT_NE(ReadFile(Path("cli.err")).find("only the dialogue was sent"), std::string::npos);
+    ExpectDeviceReleased();
+    EXPECT_NE(StopSimulator(false).summary.find("commands: \n"), std::string::npos);
+}
+
+TEST_P(CliEndToEnd, StopInTheBootSideTakesASecondRequest) {
+    if (Windows()) GTEST_SKIP() << "runs the Linux program directly";
+    WriteImage(Path("update.bin"), 40000, 13);  // about 10 s on the line
+    StartSimulator();
+    ChildProcess cli(UPDATER_CLI_PATH, {"--ini", Path("update.ini"), "--device", link_, "--yes"}, "",
+                     Path("cli.err"), true);
+    ASSERT_TRUE(cli.WaitForLine("Sending update.", 20s));
+    cli.Signal(SIGINT);
+    const auto deadline = cli_test::Clock::now() + 5s;
+    while (ReadFile(Path("cli.err")).find("Press Ctrl-C again") == std::string::npos &&
+           cli_test::Clock::now() < deadline) {
+        ::usleep(10'000);
+    }
+    EXPECT_NE(ReadFile(Path("cli.err")).find("in its boot side at \"Sending update.\""), std::string::npos);
+    EXPECT_FALSE(cli.Wait(200ms)) << "one request in the boot side must not stop the update";
+    cli.Signal(SIGINT);
+    EXPECT_EQ(cli.Wait(5s), 128 + SIGINT);
+    EXPECT_NE(ReadFile(Path("cli.err")).find("Update stopped at \"Sending update.\""), std::string::npos);
+    ExpectDeviceReleased();
+}
+
+TEST_P(CliEndToEnd, DeviceGoneDuringTheDialogueEndsWithinTheTimeOuts) {
+    if (Windows()) GTEST_SKIP() << "runs the Linux program directly";
+    StartSimulator({"--version-reply", "none", "--versionless-lines", "0"});
+    ChildProcess cli(UPDATER_CLI_PATH, {"--ini", Path("update.ini"), "--device", link_, "--yes", "--raw"}, "",
+                     Path("cli.err"), true);
+    ASSERT_TRUE(cli.WaitForLine("Contacting instrument.", 10s));
+    simulator_.reset();  // killed: the pty vanishes
+    const auto gone = cli_test::Clock::now();
+    const std::vector<TimedLine> lines = cli.ReadAllOutput(kRunLimit);
+    EXPECT_EQ(cli.Wait(5s), 1);
+    // The version query's waits (5 x 2 s), the switch, the sync's pause and
+    // the final pause, with room for a loaded machine.
+    EXPECT_LT(cli.EndedAt() - gone, 30s);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().text, "Could not synch baud rates");
+}
+
+TEST_P(CliEndToEnd, AFailedUpdateReleasesThePortForTheNextAtOnce) {
+    if (Windows()) GTEST_SKIP() << "runs the Linux program directly";
+    StartSimulator({"--loop", "--status", "1=1"});
+    for (int run = 0; run < 2; ++run) {
+        const CliRun failed = RunCli({"--ini", Path("update.ini"), "--device", link_, "--yes", "--raw"});
+        EXPECT_EQ(failed.status, 1) << run << failed.err;
+        ASSERT_FALSE(failed.lines.empty());
+        EXPECT_EQ(failed.lines.back().text, "Could not clear flash.");
+    }
+    StopSimulator(false);
+}
+
+TEST_P(CliEndToEnd, ASecondToolOnTheDeviceIsRefusedAndTheFirstGoesOn) {
+    if (Windows()) GTEST_SKIP() << "runs the Linux program directly";
+    WriteImage(Path("update.bin"), 130, 13);
+    StartSimulator();
+    ChildProcess first(UPDATER_CLI_PATH, {"--ini", Path("update.ini"), "--device", link_, "--yes"}, "",
+                       Path("first.err"), true);
+    ASSERT_TRUE(first.WaitForLine("Sending kernel.", 20s));
+    const CliRun second = RunCli({"--ini", Path("update.ini"), "--device", link_, "--yes"});
+    EXPECT_EQ(second.status, 4);
+    EXPECT_NE(second.err.find("busy"), std::string::npos) << second.err;
+    const std::vector<TimedLine> lines = first.ReadAllOutput(kRunLimit);
+    EXPECT_EQ(first.Wait(5s), 0) << ReadFile(Path("first.err"));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().text, "Update successful.");
+    ExpectByteExact(StopSimulator(true));
+}
+
+TEST_P(CliEndToEnd, BadConfigurationsEndWithADefinedTextAtOnce) {
+    if (Windows()) GTEST_SKIP() << "runs the Linux program directly";
+    const std::string images = "kernel_file=" + Path("kernel.bin") + "\nupdate_file=" + Path("update.bin") + "\n";
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* expected;  // in standard error
+    };
+    const Case cases[] = {
+        {"empty", "", "has no [UPDATE] section"},
+        {"binary", std::string("\0\xff\x01[\x80]\0=\n", 9), "has no [UPDATE] section"},
+        {"a line of 100000 characters", "[UPDATE]\nversion=" + std::string(100000, 'v') + "\n" + images,
+         "ERROR: Can not establish communications."},
+        {"duplicate sections and keys",
+         "[UPDATE]\n" + images + "kernel_file=/nowhere\n[update]\nkernel_file=/nowhere\n",
+         "ERROR: Can not establish communications."},
+        {"quotes, blanks and CR LF", "[ UPDATE ]\r\n  kernel_file = \"" + Path("kernel.bin") + "\"\r\nupdate_file='" +
+                                         Path("update.bin") + "'  \r\n",
+         "ERROR: Can not establish communications."},
+        {"an image over 2 GiB", "[UPDATE]\nkernel_file=" + Path("huge.bin") + "\nupdate_file=" + Path("update.bin"),
+         "bytes together, more than the update's byte counters carry"},
+    };
+    std::ofstream(Path("huge.bin")).close();
+    fs::resize_file(Path("huge.bin"), std::uintmax_t{3} << 30);  // sparse
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(Path("bad.ini"), std::ios::binary) << c.text;
+        const auto started = cli_test::Clock::now();
+        const CliRun run = RunCli({"--ini", Path("bad.ini"), "--device", Path("no-device"), "--yes"});
+        EXPECT_TRUE(run.status == 3 || run.status == 4) << run.status << run.err;
+        EXPECT_LT(run.endedAt - started, 5s);
+        EXPECT_NE(run.err.find(c.expected), std::string::npos) << run.err;
+    }
 }
 
 TEST_P(CliEndToEnd, LinkThatCannotBeOpened) {

@@ -109,6 +109,24 @@ TEST(LinePresenter, TerminalDrawsTheBarInPlaceAndEndsItBeforeTheNextText) {
     EXPECT_EQ(out.find('\x1b'), std::string::npos);
 }
 
+TEST(LinePresenter, RateAndTimeLeftCountTheBytesOnTheLine) {
+    Captured captured;
+    std::int64_t now = 0;
+    cli::LinePresenter presenter({.raw = false, .terminal = true, .colour = false}, captured.Out(), captured.Err(),
+                                 [&now] { return now += 1000; });
+    // The port takes 8192 bytes at once; one second later 1000 more are on the line.
+    std::int64_t queued = 4000;
+    presenter.SetTransmitQueueProbe([&queued] { return queued; });
+    presenter.Show("DATA:20000:16000");
+    queued = 8192;
+    presenter.Show("DATA:20000:10808");
+    presenter.Finish();
+    // 19000 bytes still to cross the line at 1000 B/s (counting the bytes
+    // handed to the port would say 5.1 KB/s and 0:03).
+    EXPECT_NE(captured.OutText().find("9192/20000 bytes  45%  1000 B/s  0:19 left"), std::string::npos)
+        << captured.OutText();
+}
+
 TEST(LinePresenter, ColourOnlyWhenAllowed) {
     Captured captured;
     const std::string out = Present({.raw = false, .terminal = true, .colour = true}, captured);

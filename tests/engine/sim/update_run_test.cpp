@@ -95,6 +95,34 @@ TEST_F(UpdateRunTest, MissingImageSendsNothing) {
     EXPECT_EQ(RunWholeUpdate().at(3), "DATA:4294967294:4294967294");
 }
 
+TEST_F(UpdateRunTest, ImageChangedAfterTheStartIsNeverReportedSuccessful) {
+    // An instrument that does not know the update's size takes whatever
+    // comes; the worker must not take a shorter image for a whole one.
+    const std::string sized = update;
+    update.clear();
+    StartInstrument();
+    DataExchange& w = OpenWorker();
+    std::filesystem::resize_file(info.update_file, 60);  // while the question is read
+    w.RunUpdate();
+    EXPECT_EQ(Posted().back(), "Could not send update.");
+    EXPECT_EQ(model->Record().commands, (std::vector<std::uint8_t>{bcSendUpdate}));  // no flash command
+    EXPECT_NE(model->Record().outcome, Outcome::kCompleted);
+
+    // Replaced or deleted after the start: the image as it was opened goes out whole.
+    worker.reset();
+    window.Attach(nullptr);
+    update = sized;
+    WriteFile(info.update_file, update);
+    StartInstrument();
+    DataExchange& again = OpenWorker();
+    const std::string replacement = PathIn("new.bin");
+    WriteFile(replacement, std::string(500, 'n'));
+    std::filesystem::rename(replacement, info.kernel_file);
+    again.RunUpdate();
+    EXPECT_EQ(Posted().back(), "Update successful.");
+    EXPECT_EQ(model->Record().outcome, Outcome::kCompleted);
+}
+
 TEST_F(UpdateRunTest, SilentInstrumentIsMethodOneAndFailsTheSyncAfterAThousandProbes) {
     config.updateMethod = 1;
     config.syncFromProbe = 0;
@@ -132,7 +160,36 @@ const FailureCase kFailures[] = {
          c.silentCommand = bcStartNewCode;
      },
      "Starting new code.", "Could not start application."},
+    {"status after 15000 ms", [](InstrumentConfig& c) { c.statusDelayMs[bcEraseFlash] = 15001; },
+     "Erasing flash.", "Could not erase flash."},
+    {"memory-error count that does not arrive", [](InstrumentConfig& c) {
+         c.kernelEnd = KernelEnd::kMemoryErrors;
+         c.memoryErrorCountBytes = 1;
+     },
+     "Sending kernel.", "Could Not Send Kernel."},
+    {"device gone during the kernel", [](InstrumentConfig& c) {
+         c.hangUp = instrument_sim::HangUpStage::kKernel;
+         c.hangUpAfterBytes = 10;
+     },
+     "Sending kernel.", "Could Not Send Kernel."},
+    {"device gone during the stream", [](InstrumentConfig& c) {
+         c.hangUp = instrument_sim::HangUpStage::kUpdate;
+         c.hangUpAfterBytes = 50;
+     },
+     "Sending update.", "Could not send update."},
+    {"boot side at the wrong rate", [](InstrumentConfig& c) { c.bootBaud = 19200; }, "Synching baud rates.",
+     "Could not synch baud rates"},
+    {"noise during the sync", [](InstrumentConfig& c) {
+         c.preSyncReply = 0x55;
+         c.syncFromProbe = 4;
+     },
+     "Starting new code.", "Update successful."},
 };
+
+// The longest a run may take in virtual time: the dialogue and switch, the
+// whole synchronisation (1000 probes), one echo wait of 5 s and one status
+// wait of 15 s, the hold-back and the final pause, with room for line time.
+constexpr std::uint32_t kLongestRunMs = 80'000;
 
 TEST_F(UpdateRunTest, FirstFailureEndsTheRunWithItsText) {
     for (const FailureCase& c : kFailures) {
@@ -141,7 +198,9 @@ TEST_F(UpdateRunTest, FirstFailureEndsTheRunWithItsText) {
         config = InstrumentConfig{};
         c.configure(config);
         const std::size_t before = window.Texts().size();
+        const std::uint32_t startMs = clock.NowMs();
         RunWholeUpdate();
+        EXPECT_LE(clock.NowMs() - startMs, kLongestRunMs) << c.name;
         const Lines all = window.Texts();
         const Lines lines(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
         ASSERT_GE(lines.size(), 2U) << c.name;

@@ -20,7 +20,14 @@ namespace {
 
 // A port index far from the system's own ports; it is mapped to the pty.
 constexpr int kPort = 20;
-constexpr std::uint32_t kIdleTimeoutMs = 3000;
+constexpr std::uint32_t kIdleTimeoutMs = 10000;
+// How long the host waits for any one answer: far beyond the line's few
+// milliseconds, so that a loaded machine's late scheduling does not count.
+constexpr int kAnswerTimeoutMs = 3000;
+// Time for the session to read what went at one rate before the host moves
+// to the next (bytes read after the change would count as sent at the new
+// rate), as long as the worker's own pauses.
+constexpr std::uint32_t kRateSettleMs = 1000;
 const std::vector<std::uint8_t> kKernel = {0x01, 0x0D, 0xAA, 0x5A, 0xA5, 0x00};
 const std::vector<std::uint8_t> kUpdate = {0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17};
 
@@ -62,19 +69,23 @@ protected:
 
     void SwitchToBootSide() {
         serial_.WriteText("<<ORV72>><PROGRAM>TRUE</PROGRAM></<ORV72>>", -2);
-        platform::SleepMs(200);
+        platform::SleepMs(kRateSettleMs);
     }
 
-    // Probes until 0xAA comes; the number of probes it took, 0 for none. A
-    // pty's transmit flush may swallow a probe, so more than one may be needed.
+    // Probes until 0xAA comes; the number of probes it took, 0 for none.
+    // Unlike the worker, no transmit flush follows a probe: on a pty it
+    // discards the probe whenever the session has not read it yet, which on a
+    // loaded machine is every time. Each probe gets a long wait for its
+    // answer, so that a second probe is sent only when the first was lost:
+    // a probe that reaches the instrument after its 0xAA would be taken for
+    // the kernel's first byte.
     int Sync() {
         serial_.DataFormat()->SetBaudRate(38400);
-        platform::SleepMs(50);
+        platform::SleepMs(kRateSettleMs);
         serial_.FlushInput();
-        for (int probe = 0; probe < 20; ++probe) {
+        for (int probe = 0; probe < 3; ++probe) {
             serial_.WriteByte(0x0D);
-            serial_.FlushOutput();
-            if (serial_.ReadByte(50) == 0xAA) return probe + 1;
+            if (serial_.ReadByte(kAnswerTimeoutMs) == 0xAA) return probe + 1;
         }
         return 0;
     }
@@ -83,10 +94,10 @@ protected:
     int SendKernel() {
         for (const std::uint8_t byte : kKernel) {
             if (serial_.WriteByte(byte) != 0) return -1;
-            const int echo = serial_.ReadByte(500);
+            const int echo = serial_.ReadByte(kAnswerTimeoutMs);
             if (echo != byte) return echo < 0 ? echo : -1000 - echo;
         }
-        return serial_.ReadByte(500);
+        return serial_.ReadByte(kAnswerTimeoutMs);
     }
 
     // One boot command: returns the status byte (command 6: its echo).
@@ -94,7 +105,7 @@ protected:
         serial_.FlushInput();
         serial_.FlushOutput();
         serial_.WriteByte(command);
-        if (serial_.ReadByte(1000) != command) return -1;
+        if (serial_.ReadByte(kAnswerTimeoutMs) != command) return -1;
         if (command == 5) {
             for (std::size_t i = 0; i + 2 < kUpdate.size(); ++i) serial_.WriteByte(kUpdate[i]);
             platform::SleepMs(100);
@@ -102,7 +113,7 @@ protected:
             serial_.WriteByte(kUpdate[kUpdate.size() - 1]);
         }
         if (command == 6) return command;
-        return serial_.ReadByte(1000);
+        return serial_.ReadByte(kAnswerTimeoutMs);
     }
 
     std::unique_ptr<PseudoTerminal> pty_;
@@ -117,9 +128,9 @@ TEST_F(PtyConversation, MethodTwoHappyPath) {
     config.version = "4.2";
     Serve(config);
     serial_.WriteText("<>", -2);
-    EXPECT_NE(ReadLine(500).find("<ack>false</ack>"), std::string::npos);
+    EXPECT_NE(ReadLine(kAnswerTimeoutMs).find("<ack>false</ack>"), std::string::npos);
     serial_.WriteText("<<ORV72>>?</<ORV72>>", -2);
-    EXPECT_NE(ReadLine(1000).find("<VER>4.2</VER>"), std::string::npos);
+    EXPECT_NE(ReadLine(kAnswerTimeoutMs).find("<VER>4.2</VER>"), std::string::npos);
     SwitchToBootSide();
     ASSERT_GT(Sync(), 0);
     EXPECT_EQ(SendKernel(), 0x5A);
@@ -156,8 +167,8 @@ TEST_F(PtyConversation, MemoryErrorReport) {
     Serve(config);
     ASSERT_GT(Sync(), 0);
     EXPECT_EQ(SendKernel(), 0xA5);
-    EXPECT_EQ(serial_.ReadByte(500), 0x02);
-    EXPECT_EQ(serial_.ReadByte(500), 0x01);
+    EXPECT_EQ(serial_.ReadByte(kAnswerTimeoutMs), 0x02);
+    EXPECT_EQ(serial_.ReadByte(kAnswerTimeoutMs), 0x01);
     EXPECT_EQ(Finish().outcome, Outcome::kFailed);
 }
 
@@ -200,6 +211,7 @@ TEST_F(PtyConversation, ProbesAtTheWrongRateAreNoise) {
         answers += serial_.ReadByte(50) >= 0 ? 1 : 0;
     }
     EXPECT_EQ(answers, 0);
+    platform::SleepMs(kRateSettleMs);  // for the session to read the last probes
     stop_ = true;
     const SessionResult result = Finish();
     EXPECT_NE(result.summaryText.find("sync probes: 0, noise bytes: 10"), std::string::npos)

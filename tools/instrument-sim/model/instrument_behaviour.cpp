@@ -49,7 +49,7 @@ InstrumentBehaviour::InstrumentBehaviour(const InstrumentConfig& config)
 }
 
 std::uint32_t InstrumentBehaviour::Baud() const {
-    return side_ == Side::kApplication ? kApplicationBaud : kBootBaud;
+    return side_ == Side::kApplication ? kApplicationBaud : config_.bootBaud;
 }
 
 void InstrumentBehaviour::NoteHostRate(std::uint32_t baud, std::uint64_t nowNs) {
@@ -177,8 +177,12 @@ void InstrumentBehaviour::EndKernel(std::uint64_t lastByteNs, std::uint64_t atNs
             break;
         case KernelEnd::kMemoryErrors:
             if (Plan(atNs, {kKernelMemoryErrors, EventKind::kEndCodeSent, kKernelMemoryErrors, {}})) {
-                Plan(atNs, {static_cast<std::uint8_t>(config_.memoryErrors & 0xFF), {}, 0, {}});
-                Plan(atNs, {static_cast<std::uint8_t>(config_.memoryErrors >> 8), {}, 0, {}});
+                if (config_.memoryErrorCountBytes > 0) {
+                    Plan(atNs, {static_cast<std::uint8_t>(config_.memoryErrors & 0xFF), {}, 0, {}});
+                }
+                if (config_.memoryErrorCountBytes > 1) {
+                    Plan(atNs, {static_cast<std::uint8_t>(config_.memoryErrors >> 8), {}, 0, {}});
+                }
             }
             record_.outcome = Outcome::kFailed;
             side_ = Side::kSync;

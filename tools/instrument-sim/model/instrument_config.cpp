@@ -1,16 +1,27 @@
 #include "tools/instrument-sim/model/instrument_config.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <system_error>
 
 namespace instrument_sim {
 namespace {
 
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+// Reads the whole file into `bytes`. Returns an empty text, or why the file
+// cannot be read. A folder opens as a stream but fails on its first read
+// (the stream library then throws), so it is refused before.
+std::string ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) return "it is a folder";
     std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return !file.bad();
+    if (!file) return std::filesystem::exists(path, error) ? "it cannot be opened" : "no such file";
+    try {
+        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    } catch (const std::ios_base::failure&) {
+        return "a read error";
+    }
+    return file.bad() ? "a read error" : "";
 }
 
 bool IsKnownCommand(int command) {
@@ -30,12 +41,13 @@ bool AllKnownCommands(const Map& map) {
 }  // namespace
 
 std::string LoadImageFiles(InstrumentConfig& config) {
-    if (!config.kernelFile.empty() && !ReadWholeFile(config.kernelFile, config.expectedKernel)) {
-        return "cannot read the kernel file " + config.kernelFile;
-    }
-    if (!config.updateFile.empty() && !ReadWholeFile(config.updateFile, config.expectedUpdate)) {
-        return "cannot read the update file " + config.updateFile;
-    }
+    const auto load = [](const char* what, const std::string& path, std::vector<std::uint8_t>& bytes) {
+        if (path.empty()) return std::string();
+        const std::string why = ReadWholeFile(path, bytes);
+        return why.empty() ? why : "cannot read the " + std::string(what) + " file " + path + ": " + why;
+    };
+    if (std::string error = load("kernel", config.kernelFile, config.expectedKernel); !error.empty()) return error;
+    if (std::string error = load("update", config.updateFile, config.expectedUpdate); !error.empty()) return error;
     return {};
 }
 

@@ -110,6 +110,9 @@ struct InstrumentConfig {
     // arrive the moment they are sent.
     bool lineTime = true;
     NoiseMode noise = NoiseMode::kGarble;
+    // The rate the boot side listens and answers at; another than 38400 is
+    // an instrument the host cannot reach there.
+    std::uint32_t bootBaud = kBootBaud;
 
     // --- Baud synchronisation --------------------------------------------
     // The probe (1-based) from which 0x0D is answered with 0xAA; 0: never.
@@ -129,6 +132,8 @@ struct InstrumentConfig {
     std::uint8_t strayByte = 0x55;
     KernelEnd kernelEnd = KernelEnd::kAccept;
     std::uint16_t memoryErrors = 3;
+    // How many of the two count bytes follow 0xA5 (fewer: the rest never comes).
+    int memoryErrorCountBytes = 2;
     std::uint8_t badEndCode = 0x00;
 
     // --- Boot-loader commands -----------------------------------------

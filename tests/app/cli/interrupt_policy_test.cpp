@@ -1,0 +1,52 @@
+// How far an update has come, read from the worker's lines, and what a
+// Ctrl-C or termination request does at each stage.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/cli/interrupt_policy.h"
+
+namespace {
+using cli::RunStage;
+
+TEST(InterruptPolicy, StageFollowsTheLines) {
+    struct Case {
+        std::vector<std::string> lines;
+        RunStage stage;
+    };
+    const Case cases[] = {
+        {{"DATA:250:250", "Contacting instrument."}, RunStage::kDialogue},
+        {{"Contacting instrument.", "Switching to update mode."}, RunStage::kBootSide},
+        {{"Contacting instrument.", "Synching baud rates."}, RunStage::kBootSide},  // method 1
+        {{"Synching baud rates.", "Sending kernel.", "DATA:250:200"}, RunStage::kBootSide},
+        {{"Synching baud rates.", "Could not synch baud rates"}, RunStage::kEnded},
+        {{"Contacting instrument.", ""}, RunStage::kEnded},  // the operator's No
+        {{"Contacting instrument.", "Missing an update binary."}, RunStage::kEnded},
+        {{"Programming flash.", "Update successful.", "Sending kernel."}, RunStage::kEnded},
+    };
+    for (const Case& c : cases) {
+        RunStage stage = RunStage::kDialogue;
+        for (const std::string& line : c.lines) stage = cli::StageAfterLine(stage, line);
+        EXPECT_EQ(stage, c.stage) << c.lines.back();
+    }
+}
+
+TEST(InterruptPolicy, OnlyTheBootSideNeedsASecondRequestInTime) {
+    cli::InterruptPolicy policy;
+    EXPECT_TRUE(policy.OnRequest(RunStage::kDialogue, "Contacting instrument.", 0).stop);
+    EXPECT_TRUE(policy.OnRequest(RunStage::kEnded, "Update successful.", 0).stop);
+
+    const cli::InterruptAnswer warning = policy.OnRequest(RunStage::kBootSide, "Sending kernel.", 1000);
+    EXPECT_FALSE(warning.stop);
+    EXPECT_NE(warning.message.find("boot side at \"Sending kernel.\""), std::string::npos);
+    // Too late for the first warning: warns again, and the next one in time stops.
+    EXPECT_FALSE(policy.OnRequest(RunStage::kBootSide, "Sending update.", 1000 + cli::kSecondRequestWindowMs + 1).stop);
+    const cli::InterruptAnswer stop =
+        policy.OnRequest(RunStage::kBootSide, "Sending update.", 2000 + cli::kSecondRequestWindowMs);
+    EXPECT_TRUE(stop.stop);
+    EXPECT_NE(stop.message.find("left in its boot side"), std::string::npos);
+}
+
+}  // namespace
