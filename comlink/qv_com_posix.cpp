@@ -167,6 +167,7 @@ int QvComPosix::OpenDevice() {
     transmitDevice_ = std::move(transmitDevice);
     transmit_ = std::make_unique<TransmitQueue>(*transmitDevice_, static_cast<std::size_t>(txQueueSize_));
     errorCounts_ = {};
+    noLineCounters_ = false;
     GatherLineErrors();  // start counting from the device's present counters
     lineErrors_ = 0;
     return LINK_OK;
@@ -259,9 +260,14 @@ int QvComPosix::Idle() {
 
 void QvComPosix::GatherLineErrors() {
 #if defined(__linux__) && defined(TIOCGICOUNT)
-    if (fd_ < 0) return;
+    if (fd_ < 0 || noLineCounters_) return;
     serial_icounter_struct counts{};
-    if (::ioctl(fd_, TIOCGICOUNT, &counts) != 0) return;  // ptys and some adapters keep no counters
+    if (::ioctl(fd_, TIOCGICOUNT, &counts) != 0) {
+        // A pty and some adapters keep no counters: once the device has said
+        // so, stop asking on every status query (one system call a byte saved).
+        if (errno == ENOTTY || errno == EINVAL) noLineCounters_ = true;
+        return;
+    }
     const auto grew = [](std::uint32_t& seen, int now) {
         const auto current = static_cast<std::uint32_t>(now);
         const bool changed = current != seen;

@@ -151,4 +151,5 @@ private:
     std::int32_t rxQueueSize_ = 0;
     LineErrorCounts errorCounts_;
     bool inputReported_ = false;      // Idle saw input that is not read yet
+    bool noLineCounters_ = false;     // the open device answered it keeps no error counters
 };
