@@ -13,7 +13,10 @@
 
 #include "app/cli/cli_options.h"
 #include "app/cli/exit_status.h"
+#include "app/cli/json_events.h"
 #include "app/cli/line_presenter.h"
+#include "app/cli/parallel_updates.h"
+#include "app/cli/preflight_check.h"
 #include "app/cli/port_listing.h"
 #include "app/cli/update_run.h"
 #include "app/configuration.h"
@@ -51,6 +54,15 @@ bool IniUsable(const cli::CliOptions& options) {
     return false;
 }
 
+int RunCheck(const cli::CliOptions& options) {
+    const cli::PreflightReport report =
+        cli::CheckBeforeUpdate(options, cli::IniPathOf(options, app::DefaultConfigurationPath()));
+    const std::string text =
+        options.json ? cli::JsonLine(cli::PreflightJson(report)) + "\n" : cli::PreflightText(report);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return report.status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -81,6 +93,9 @@ int main(int argc, char** argv) {
     case cli::Command::kListPorts:
         if (!IniUsable(options)) return cli::kExitUsageError;
         return ListPorts(cli::IniPathOf(options, app::DefaultConfigurationPath()));
+    case cli::Command::kCheck:
+        if (!IniUsable(options)) return cli::kExitUsageError;
+        return RunCheck(options);
     case cli::Command::kUpdate:
         if (!IniUsable(options)) return cli::kExitUsageError;
         break;
@@ -90,6 +105,7 @@ int main(int argc, char** argv) {
     streams.outIsTerminal = isatty(STDOUT_FILENO) == 1;
     streams.inIsTerminal = isatty(STDIN_FILENO) == 1;
     streams.colourAllowed = !cli::ColourForbidden(std::getenv("NO_COLOR"));
-    return cli::RunUpdateFromConsole(options, cli::IniPathOf(options, app::DefaultConfigurationPath()),
-                                     streams);
+    const std::string iniPath = cli::IniPathOf(options, app::DefaultConfigurationPath());
+    if (cli::NeedsObservedRun(options)) return cli::RunObservedUpdates(options, iniPath, streams, UPDATER_VERSION);
+    return cli::RunUpdateFromConsole(options, iniPath, streams);
 }
