@@ -1,6 +1,7 @@
 #include "app/cli/update_report.h"
 
-#include <ctime>
+#include <chrono>
+#include <cstdio>
 #include <optional>
 
 #include "app/cli/image_digest.h"
@@ -9,7 +10,6 @@ namespace cli {
 namespace {
 
 constexpr const char* kToolName = "updater-cli";
-constexpr std::int64_t kMsPerSecond = 1000;
 
 nlohmann::json ImageEntry(const std::string& path) {
     const std::optional<ImageDigest> digest = DigestImageFile(path);
@@ -24,20 +24,17 @@ nlohmann::json ImageEntry(const std::string& path) {
 }  // namespace
 
 std::string IsoUtcTime(std::int64_t unixMs) {
-    std::int64_t seconds = unixMs / kMsPerSecond;
-    std::int64_t millis = unixMs % kMsPerSecond;
-    if (millis < 0) {
-        millis += kMsPerSecond;
-        --seconds;
-    }
-    const std::time_t time = static_cast<std::time_t>(seconds);
-    std::tm parts{};
-    if (gmtime_r(&time, &parts) == nullptr) return "";
+    using namespace std::chrono;
+    const sys_time<milliseconds> time{milliseconds(unixMs)};
+    const sys_days day = floor<days>(time);
+    const year_month_day date{day};
+    const hh_mm_ss<milliseconds> clock{time - day};
     char text[40];
-    const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
-    char fraction[8];
-    std::snprintf(fraction, sizeof fraction, ".%03dZ", static_cast<int>(millis));
-    return std::string(text, length) + fraction;
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+                  static_cast<int>(clock.seconds().count()), static_cast<int>(clock.subseconds().count()));
+    return text;
 }
 
 nlohmann::json BuildUpdateRecord(const UpdateOutcome& outcome, const update_info& info,
