@@ -229,8 +229,9 @@ TEST_F(CliFeatures, TraceReplayedReproducesTheRunAndNamesTheFirstDifference) {
     std::string changed = kernel_;
     changed[5] = static_cast<char>(changed[5] ^ 0x40);
     WriteFile(Path("kernel.bin"), changed);
-    // The host falls silent once its kernel fails: a short idle time ends the replay.
-    StartSimulator("replay2", {"--replay", Path("trace.txt"), "--idle-timeout", "2"});
+    // The host falls silent once its kernel fails: an idle time longer than
+    // its pauses before the kernel (about 2 s), but short, ends the replay.
+    StartSimulator("replay2", {"--replay", Path("trace.txt"), "--idle-timeout", "5"});
     const CliResult differing = RunCli({"--device", Path("replay2"), "--yes", "--raw"});
     EXPECT_EQ(differing.status, 1);
     const std::string verdict = SimulatorOutput("replay2");
