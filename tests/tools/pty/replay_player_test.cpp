@@ -79,6 +79,18 @@ TEST(ReplayPlayer, VerdictNamesTheFirstDifferenceAndShortOrLongHosts) {
     EXPECT_EQ(shortHost.Verdict().text,
               "differed: the host sent 1 of the trace's 3 bytes, stopping after \"Clearing flash.\"");
 
+    // A host at another rate still matches byte for byte; the rate is noted.
+    ReplayPlayer slowHost(Conversation());
+    Send(slowHost, {0x0D}, 0);
+    slowHost.TakeDue(1'000);
+    const std::vector<std::uint8_t> command = {0x01, 0x02};
+    slowHost.HostBytes(command.data(), command.size(), 2'000, 9600);
+    slowHost.TakeDue(100'000);
+    const auto slow = slowHost.Verdict();
+    EXPECT_TRUE(slow.matched);
+    EXPECT_EQ(slow.text, "matched: 3 host bytes, 3 instrument bytes played; the line rate first differed at host "
+                         "byte 1: the trace has 38400 baud, the host set 9600");
+
     ReplayPlayer longHost(Conversation());
     Send(longHost, {0x0D, 0x01, 0x02, 0x03}, 0);
     EXPECT_FALSE(longHost.Verdict().matched);

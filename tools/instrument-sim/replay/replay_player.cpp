@@ -35,13 +35,19 @@ ReplayPlayer::ReplayPlayer(const std::vector<TraceEvent>& events) {
         if (step.fromHost) {
             expectedHost_.insert(expectedHost_.end(), event.bytes.begin(), event.bytes.end());
             markerOfHostByte_.insert(markerOfHostByte_.end(), event.bytes.size(), lastStep);
+            baudOfHostByte_.insert(baudOfHostByte_.end(), event.bytes.size(), event.baud);
         }
         step.hostEnd = expectedHost_.size();
         steps_.push_back(std::move(step));
     }
 }
 
-void ReplayPlayer::HostBytes(const std::uint8_t* bytes, std::size_t count, std::int64_t nowUs) {
+void ReplayPlayer::HostBytes(const std::uint8_t* bytes, std::size_t count, std::int64_t nowUs,
+                             std::uint32_t hostBaud) {
+    if (count > 0 && hostBaud != 0 && !rateDifference_ && hostSeen_ < baudOfHostByte_.size() &&
+        baudOfHostByte_[hostSeen_] > 0 && static_cast<std::uint32_t>(baudOfHostByte_[hostSeen_]) != hostBaud) {
+        rateDifference_ = RateDifference{hostSeen_, baudOfHostByte_[hostSeen_], hostBaud};
+    }
     for (std::size_t i = 0; i < count; ++i) {
         if (hostSeen_ < expectedHost_.size() && !difference_ && bytes[i] != expectedHost_[hostSeen_]) {
             difference_ = ReplayDifference{hostSeen_, expectedHost_[hostSeen_], bytes[i], markerOfHostByte_[hostSeen_]};
@@ -93,6 +99,7 @@ ReplayVerdict ReplayPlayer::Verdict() const {
     verdict.hostBytesSeen = hostSeen_;
     verdict.replyBytesPlayed = repliesPlayed_;
     verdict.difference = difference_;
+    verdict.rateDifference = rateDifference_;
     if (difference_) {
         verdict.text = "differed at host byte " + std::to_string(difference_->hostByte) + " " +
                        AfterStep(difference_->lastStep) + ": the trace has " + HexByte(difference_->expected) +
@@ -108,6 +115,11 @@ ReplayVerdict ReplayPlayer::Verdict() const {
         verdict.matched = true;
         verdict.text = "matched: " + std::to_string(hostSeen_) + " host bytes, " + std::to_string(repliesPlayed_) +
                        " instrument bytes played";
+    }
+    if (rateDifference_) {
+        verdict.text += "; the line rate first differed at host byte " + std::to_string(rateDifference_->hostByte) +
+                        ": the trace has " + std::to_string(rateDifference_->traceBaud) + " baud, the host set " +
+                        std::to_string(rateDifference_->hostBaud);
     }
     return verdict;
 }

@@ -22,12 +22,20 @@ struct ReplayDifference {
     std::string lastStep;  // the trace's last step marker before that byte
 };
 
+// Where the host's line rate first differed from the trace's.
+struct RateDifference {
+    std::uint64_t hostByte = 0;
+    std::int32_t traceBaud = 0;
+    std::uint32_t hostBaud = 0;
+};
+
 struct ReplayVerdict {
     bool matched = false;
     std::uint64_t hostBytesExpected = 0;
     std::uint64_t hostBytesSeen = 0;
     std::uint64_t replyBytesPlayed = 0;
     std::optional<ReplayDifference> difference;
+    std::optional<RateDifference> rateDifference;  // noted, not a mismatch
     std::string text;  // one line: "matched ..." or where it differed
 };
 
@@ -35,8 +43,9 @@ class ReplayPlayer {
 public:
     explicit ReplayPlayer(const std::vector<wire_trace::TraceEvent>& events);
 
-    // The host sent `count` bytes, read at `nowUs`.
-    void HostBytes(const std::uint8_t* bytes, std::size_t count, std::int64_t nowUs);
+    // The host sent `count` bytes, read at `nowUs` with its line at
+    // `hostBaud` (0: not known, not compared).
+    void HostBytes(const std::uint8_t* bytes, std::size_t count, std::int64_t nowUs, std::uint32_t hostBaud = 0);
     // Removes and returns the instrument's bytes due at `nowUs` (the caller
     // writes them at once).
     std::vector<std::uint8_t> TakeDue(std::int64_t nowUs);
@@ -61,6 +70,8 @@ private:
     std::vector<Step> steps_;
     std::vector<std::uint8_t> expectedHost_;
     std::vector<std::string> markerOfHostByte_;
+    std::vector<std::int32_t> baudOfHostByte_;
+    std::optional<RateDifference> rateDifference_;
     std::size_t next_ = 0;  // the first step not yet done
     std::uint64_t hostSeen_ = 0;
     std::uint64_t repliesPlayed_ = 0;

@@ -82,7 +82,7 @@ void Serve(PseudoTerminal& pty, ReplayPlayer& player, const ReplayOptions& optio
         const long got = pty.Read(buffer, sizeof buffer);
         if (got < 0) return;
         if (got > 0) {
-            player.HostBytes(buffer, static_cast<std::size_t>(got), now);
+            player.HostBytes(buffer, static_cast<std::size_t>(got), now, pty.HostRate());
             lastHostUs = now;
         }
         const std::vector<std::uint8_t> due = player.TakeDue(now);
@@ -114,6 +114,11 @@ void PrintVerdict(const ReplayVerdict& verdict, bool json) {
                       << ",\"expected\":" << static_cast<int>(verdict.difference->expected)
                       << ",\"got\":" << static_cast<int>(verdict.difference->got);
         }
+        if (verdict.rateDifference) {
+            std::cout << ",\"rate_difference\":{\"host_byte\":" << verdict.rateDifference->hostByte
+                      << ",\"trace_baud\":" << verdict.rateDifference->traceBaud
+                      << ",\"host_baud\":" << verdict.rateDifference->hostBaud << "}";
+        }
         std::cout << "}\n";
     } else {
         std::cout << "replay: " << verdict.text << "\n";
@@ -128,7 +133,8 @@ std::string ReplayHelpText() {
            "  instrument-sim --replay TRACE [--link PATH] [--idle-timeout S] [--json]\n"
            "  plays the instrument's bytes of TRACE after the host bytes that preceded them, with\n"
            "  the same delays, and reports whether the host's bytes matched (exit status 0) or\n"
-           "  where they first differed (1). Default idle time-out 20 s.\n";
+           "  where they first differed (1); a line rate other than the trace's is noted.\n"
+           "  Default idle time-out 20 s.\n";
 }
 
 bool WantsReplay(const std::vector<std::string>& args) {
