@@ -11,7 +11,7 @@
 #   BENCH_NICE          scheduling priority of the runs (default -10, when
 #                       allowed; 0: unchanged)
 #   WINDOWS_CLI         updater-cli.exe for the Wine rows (default
-#                       build-mingw/bin/updater-cli.exe)
+#                       build-windows/bin/updater-cli.exe)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${UPDATER_BUILD:-$root/build}")
@@ -21,7 +21,7 @@ update_bytes=${2:-262144}
 small_bytes=${SMALL_UPDATE_BYTES:-65536}
 large_bytes=${LARGE_UPDATE_BYTES:-67108864}
 channel_lines=${CHANNEL_LINES:-100000}
-windows_cli=${WINDOWS_CLI:-$root/build-mingw/bin/updater-cli.exe}
+windows_cli=${WINDOWS_CLI:-$root/build-windows/bin/updater-cli.exe}
 
 if [ ! -d "$build" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

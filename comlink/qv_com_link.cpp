@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <utility>
 
 std::array<std::uint16_t, kPortCount> portUseCount{};
@@ -40,6 +41,13 @@ enum ReportLine : int {
 void ReportToStandardError(const std::string& text, const std::string& title) {
     std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
     std::fflush(stderr);
+}
+
+// Several workers open and close their ports at once: the use-count table's
+// check, count and give-back each hold this lock.
+std::mutex& PortUseCountMutex() {
+    static std::mutex mutex;
+    return mutex;
 }
 
 QvFailureReporter& Reporter() {
@@ -89,16 +97,20 @@ void QvReportMissingOperation(int reportLine) {
 }
 
 QvComLink::~QvComLink() {
-    if (holdsPortIndex_) --portUseCount[static_cast<std::size_t>(portIndex)];
+    if (!holdsPortIndex_) return;
+    std::lock_guard lock(PortUseCountMutex());
+    --portUseCount[static_cast<std::size_t>(portIndex)];
 }
 
 int QvComLink::CheckPortIndex() const {
     if (portIndex < 0 || portIndex >= kPortCount) return LINK_ERR_PORT;
+    std::lock_guard lock(PortUseCountMutex());
     if (portUseCount[static_cast<std::size_t>(portIndex)] != 0) return LINK_ERR_IN_USE;
     return LINK_OK;
 }
 
 void QvComLink::TakePortIndex() {
+    std::lock_guard lock(PortUseCountMutex());
     ++portUseCount[static_cast<std::size_t>(portIndex)];
     holdsPortIndex_ = true;
 }

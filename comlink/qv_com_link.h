@@ -19,7 +19,9 @@ inline constexpr int kPortCount = 35;
 
 // Process-wide use count per port index. A port's Open refuses an index whose
 // count is not 0 (LINK_ERR_IN_USE); the object that opened it gives the count
-// back when destroyed. Touched only by the thread that opens or closes ports.
+// back when destroyed. Workers on several threads may open and close ports
+// at once: the base class's check, count and give-back hold one lock, so
+// read the table directly only while no port opens or closes.
 extern std::array<std::uint16_t, kPortCount> portUseCount;
 
 // Line ids, used by Signal and by the line record.

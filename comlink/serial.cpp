@@ -37,6 +37,8 @@ std::unique_ptr<QvComLink> MakePort(int portIndex, int rxQueueSize, int txQueueS
     return CurrentPortFactory()(portIndex, rxQueueSize, txQueueSize);
 }
 
+PortFactory InstalledPortFactory() { return CurrentPortFactory(); }
+
 Serial::Serial() = default;
 
 Serial::~Serial() { Close(); }

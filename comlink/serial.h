@@ -42,6 +42,9 @@ private:
 // Builds a port through the current factory.
 std::unique_ptr<QvComLink> MakePort(int portIndex, int rxQueueSize, int txQueueSize);
 
+// A copy of the current factory, for a factory that wraps what it builds.
+PortFactory InstalledPortFactory();
+
 inline constexpr int kLinkQueueSize = 8192;
 
 class Serial {

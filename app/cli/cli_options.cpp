@@ -15,25 +15,34 @@ constexpr std::string_view kOptRaw = "--raw";
 constexpr std::string_view kOptListPorts = "--list-ports";
 constexpr std::string_view kOptHelp = "--help";
 constexpr std::string_view kOptVersion = "--version";
+constexpr std::string_view kOptJson = "--json";
+constexpr std::string_view kOptCheck = "--check";
+constexpr std::string_view kOptReport = "--report";
+constexpr std::string_view kOptTrace = "--trace";
 
 bool TakesValue(std::string_view name) {
-    return name == kOptIni || name == kOptPort || name == kOptDevice;
+    return name == kOptIni || name == kOptPort || name == kOptDevice || name == kOptReport ||
+           name == kOptTrace;
 }
 
 bool IsFlag(std::string_view name) {
     return name == kOptYes || name == kOptNo || name == kOptRaw || name == kOptListPorts ||
-           name == kOptHelp || name == kOptVersion || name == "-h";
+           name == kOptJson || name == kOptCheck || name == kOptHelp || name == kOptVersion || name == "-h";
 }
 
 // What the arguments said, before the rules between options are checked.
 struct Seen {
     std::optional<std::string> ini;
-    std::optional<std::string> portText;
-    std::optional<std::string> device;
+    std::vector<std::string> portTexts;
+    std::vector<std::string> devices;
+    std::optional<std::string> report;
+    std::optional<std::string> trace;
     bool yes = false;
     bool no = false;
     bool raw = false;
     bool listPorts = false;
+    bool json = false;
+    bool check = false;
     bool help = false;
     bool version = false;
 };
@@ -45,12 +54,25 @@ std::optional<UsageError> Record(Seen& seen, std::string_view name, std::string_
         return std::nullopt;
     };
     if (name == kOptIni) return once(seen.ini);
-    if (name == kOptPort) return once(seen.portText);
-    if (name == kOptDevice) return once(seen.device);
+    if (name == kOptReport) return once(seen.report);
+    if (name == kOptTrace) return once(seen.trace);
+    if (name == kOptPort) {
+        seen.portTexts.emplace_back(value);
+        return std::nullopt;
+    }
+    if (name == kOptDevice) {
+        for (const std::string& device : seen.devices) {
+            if (device == value) return UsageError{"device " + std::string(value) + " given more than once"};
+        }
+        seen.devices.emplace_back(value);
+        return std::nullopt;
+    }
     if (name == kOptYes) seen.yes = true;
     else if (name == kOptNo) seen.no = true;
     else if (name == kOptRaw) seen.raw = true;
     else if (name == kOptListPorts) seen.listPorts = true;
+    else if (name == kOptJson) seen.json = true;
+    else if (name == kOptCheck) seen.check = true;
     else if (name == kOptVersion) seen.version = true;
     else seen.help = true;
     return std::nullopt;
@@ -68,24 +90,43 @@ ParseResult Resolve(const Seen& seen) {
         return options;
     }
     if (seen.listPorts) {
-        if (seen.portText || seen.device || seen.yes || seen.no || seen.raw) {
+        if (!seen.portTexts.empty() || !seen.devices.empty() || seen.yes || seen.no || seen.raw || seen.json ||
+            seen.check || seen.report || seen.trace) {
             return UsageError{"--list-ports takes no option but --ini"};
         }
         options.command = Command::kListPorts;
         return options;
     }
-    if (seen.portText && seen.device) return UsageError{"give either --port or --device, not both"};
-    if (!seen.portText && !seen.device) return UsageError{"give the instrument's port: --port N or --device PATH"};
+    const bool ports = !seen.portTexts.empty();
+    const bool devices = !seen.devices.empty();
+    if (ports && devices) return UsageError{"give either --port or --device, not both"};
+    if (!ports && !devices) return UsageError{"give the instrument's port: --port N or --device PATH"};
     if (seen.yes && seen.no) return UsageError{"give either --yes or --no, not both"};
-
-    if (seen.portText) {
-        options.port = app::ParsePortNumber(*seen.portText);
-        if (!options.port) return UsageError{std::string(app::kPortRefusedText)};
+    if (seen.raw && seen.json) return UsageError{"give either --raw or --json, not both"};
+    if (seen.check && (seen.yes || seen.no || seen.raw || seen.report || seen.trace)) {
+        return UsageError{"--check takes no option but --ini, --port, --device and --json"};
     }
-    if (seen.device && seen.device->empty()) return UsageError{"--device needs a device path"};
-    options.device = seen.device;
+
+    for (const std::string& text : seen.portTexts) {
+        const std::optional<int> port = app::ParsePortNumber(text);
+        if (!port) return UsageError{std::string(app::kPortRefusedText)};
+        for (const int earlier : options.ports) {
+            if (earlier == *port) return UsageError{"port " + std::to_string(*port) + " given more than once"};
+        }
+        options.ports.push_back(*port);
+    }
+    for (const std::string& device : seen.devices) {
+        if (device.empty()) return UsageError{"--device needs a device path"};
+    }
+    options.devices = seen.devices;
+    if (ports) options.port = options.ports.front();
+    if (devices) options.device = options.devices.front();
+    options.command = seen.check ? Command::kCheck : Command::kUpdate;
     options.answer = seen.yes ? AnswerPolicy::kYes : seen.no ? AnswerPolicy::kNo : AnswerPolicy::kAskTerminal;
     options.raw = seen.raw;
+    options.json = seen.json;
+    options.reportPath = seen.report;
+    options.tracePath = seen.trace;
     return options;
 }
 
@@ -128,7 +169,9 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
 std::string UsageText(std::string_view programName) {
     const std::string name(programName);
     return "Usage:\n"
-           "  " + name + " [--ini FILE] (--port N | --device PATH) [--yes | --no] [--raw]\n"
+           "  " + name + " [--ini FILE] (--port N | --device PATH)... [--yes | --no]\n"
+           "      [--raw | --json] [--report FILE] [--trace FILE]\n"
+           "  " + name + " [--ini FILE] (--port N | --device PATH)... --check [--json]\n"
            "  " + name + " [--ini FILE] --list-ports\n"
            "  " + name + " --help | --version\n"
            "\n"
@@ -139,12 +182,19 @@ std::string UsageText(std::string_view programName) {
            "                 default: update.ini beside this program\n"
            "  --port N       COM port 1 to 35; opens [PORTS] COM<N>, else " + std::string(app::DefaultDeviceRule()) + "\n"
            "  --device PATH  open this serial device directly\n"
+           "                 (--port and --device may be repeated: the instruments are\n"
+           "                 updated at once, one worker each)\n"
            "  --yes, --no    answer the question \"Are you sure you want to update from ...\"\n"
            "                 that an instrument with the tag dialogue (method 2) is asked;\n"
            "                 without either it is asked on the terminal, and answered No\n"
            "                 when there is none. A method-1 instrument is never asked:\n"
            "                 --no does not stop its update\n"
            "  --raw          print exactly the worker's lines, one per line\n"
+           "  --json         print one JSON object per line for each event (see README)\n"
+           "  --report FILE  append one JSON record per update to FILE\n"
+           "  --trace FILE   write every byte on the wire, with times and rates, to FILE\n"
+           "                 (several instruments: FILE.<n> for the n-th)\n"
+           "  --check        report whether an update could start; sends nothing\n"
            "  --list-ports   list this machine's serial devices and their COM numbers\n"
            "\n"
            "Exit status: 0 update successful, 1 update failed, 2 answered No,\n"

@@ -12,8 +12,11 @@
 #include "app/cli/cli_options.h"
 #include "app/cli/console_detection.h"
 #include "app/cli/exit_status.h"
+#include "app/cli/json_events.h"
 #include "app/cli/line_presenter.h"
 #include "app/cli/system_ports.h"
+#include "app/cli/parallel_updates.h"
+#include "app/cli/preflight_check.h"
 #include "app/cli/update_run.h"
 #include "app/configuration.h"
 #include "app/port_map.h"
@@ -49,6 +52,15 @@ bool IniUsable(const cli::CliOptions& options) {
     return false;
 }
 
+int RunCheck(const cli::CliOptions& options) {
+    const cli::PreflightReport report =
+        cli::CheckBeforeUpdate(options, cli::IniPathOf(options, app::DefaultConfigurationPath()));
+    const std::string text =
+        options.json ? cli::JsonLine(cli::PreflightJson(report)) + "\n" : cli::PreflightText(report);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return report.status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,12 +94,16 @@ int main(int argc, char** argv) {
     case cli::Command::kListPorts:
         if (!IniUsable(options)) return cli::kExitUsageError;
         return ListPorts(cli::IniPathOf(options, app::DefaultConfigurationPath()));
+    case cli::Command::kCheck:
+        if (!IniUsable(options)) return cli::kExitUsageError;
+        return RunCheck(options);
     case cli::Command::kUpdate:
         if (!IniUsable(options)) return cli::kExitUsageError;
         break;
     }
 
     const cli::ConsoleStreams streams = cli::DetectConsoleStreams(cli::ColourForbidden(std::getenv("NO_COLOR")));
-    return cli::RunUpdateFromConsole(options, cli::IniPathOf(options, app::DefaultConfigurationPath()),
-                                     streams);
+    const std::string iniPath = cli::IniPathOf(options, app::DefaultConfigurationPath());
+    if (cli::NeedsObservedRun(options)) return cli::RunObservedUpdates(options, iniPath, streams, UPDATER_VERSION);
+    return cli::RunUpdateFromConsole(options, iniPath, streams);
 }

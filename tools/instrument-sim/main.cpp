@@ -10,6 +10,7 @@
 #include "tools/instrument-sim/pty/pseudo_terminal.h"
 #include "tools/instrument-sim/pty/pty_session.h"
 #include "tools/instrument-sim/pty/tool_options.h"
+#include "tools/instrument-sim/replay/replay_tool.h"
 
 namespace {
 
@@ -55,11 +56,15 @@ int main(int argc, char** argv) {
     if (!platform::EnsureStandardStreamsOpen()) return kExitUsage;
     static_assert(std::atomic<bool>::is_always_lock_free);
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    if (instrument_sim::WantsReplay(args)) {
+        InstallSignalHandlers();
+        return instrument_sim::RunReplayTool(args, stopRequested);
+    }
     instrument_sim::ParsedOptions parsed = instrument_sim::ParseToolOptions(args);
     if (!parsed.error.empty()) return UsageError(parsed.error);
     instrument_sim::ToolOptions& options = parsed.options;
     if (options.help) {
-        std::cout << instrument_sim::HelpText();
+        std::cout << instrument_sim::HelpText() << instrument_sim::ReplayHelpText();
         return kExitCompleted;
     }
     if (options.showVersion) {

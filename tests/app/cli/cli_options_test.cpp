@@ -72,7 +72,13 @@ TEST(CliOptions, RefusesConflictingMissingAndUnknownOptions) {
         {"--port"},
         {"--device", ""},                           // empty device
         {"--device", "/dev/x", "--raw=1"},          // a flag with a value
-        {"--port", "1", "--port", "2"},             // repeated value option
+        {"--ini", "a", "--ini", "b"},               // repeated value option
+        {"--port", "1", "--port", "1"},             // one port twice
+        {"--device", "/dev/x", "--device", "/dev/x"},
+        {"--device", "/dev/x", "--raw", "--json"},  // two output forms
+        {"--device", "/dev/x", "--check", "--yes"}, // the check asks nothing
+        {"--device", "/dev/x", "--check", "--trace", "t"},
+        {"--list-ports", "--json"},
         {"--list-ports", "--port", "1"},            // listing takes no update option
         {"--list-ports", "--raw"},
     };
@@ -109,6 +115,32 @@ TEST(CliOptions, PortTextRefusedWithTheWindowsText) {
         ASSERT_TRUE(std::holds_alternative<UsageError>(result)) << "'" << text << "'";
         EXPECT_EQ(std::get<UsageError>(result).message, kPortRefused) << "'" << text << "'";
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CliOptions, SeveralInstrumentsAndTheMachineReadableOutputs) {
+    const auto result = Parse({"--device", "/dev/a", "--device=/dev/b", "--json", "--report", "r.jsonl",
+                               "--trace=t.txt", "--no"});
+    ASSERT_TRUE(std::holds_alternative<CliOptions>(result));
+    const auto& options = std::get<CliOptions>(result);
+    EXPECT_EQ(options.devices, (std::vector<std::string>{"/dev/a", "/dev/b"}));
+    EXPECT_EQ(options.device, "/dev/a");
+    EXPECT_TRUE(options.json);
+    EXPECT_EQ(options.reportPath, "r.jsonl");
+    EXPECT_EQ(options.tracePath, "t.txt");
+
+    const auto ports = Parse({"--port", "3", "--port", "1", "--check"});
+    ASSERT_TRUE(std::holds_alternative<CliOptions>(ports));
+    EXPECT_EQ(std::get<CliOptions>(ports).ports, (std::vector<int>{3, 1}));
+    EXPECT_EQ(std::get<CliOptions>(ports).port, 3);
+    EXPECT_EQ(std::get<CliOptions>(ports).command, Command::kCheck);
+    // Any port of several that is no port refuses the whole line with the window's text.
+    const auto bad = Parse({"--port", "3", "--port", "36"});
+    ASSERT_TRUE(std::holds_alternative<UsageError>(bad));
+    EXPECT_EQ(std::get<UsageError>(bad).message, kPortRefused);
 }
 
 }  // namespace

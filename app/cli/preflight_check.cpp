@@ -1,0 +1,119 @@
+#include "app/cli/preflight_check.h"
+
+#include <algorithm>
+
+#include "app/cli/parallel_updates.h"
+#include "app/configuration.h"
+#include "platform/file_exists.h"
+
+namespace cli {
+namespace {
+
+constexpr const char* kModemManagerAdvice =
+    "probes serial ports and may disturb an update; stop it or mark the port to be ignored";
+
+std::vector<std::string> ProblemsOf(const DeviceProbe& probe) {
+    if (!probe.exists) return {"no such device"};
+    std::vector<std::string> problems;
+    if (!probe.isSerial) problems.emplace_back("not a serial device");
+    if (!probe.permitted) problems.push_back("permission denied (" + probe.permissionHint + ")");
+    if (probe.busy) {
+        std::string text = "busy";
+        for (std::size_t i = 0; i < probe.lockHolders.size(); ++i) {
+            text += (i == 0 ? ": held by " : ", ") + probe.lockHolders[i];
+        }
+        problems.push_back(text);
+    }
+    return problems;
+}
+
+std::string Joined(const std::vector<std::string>& texts) {
+    std::string joined;
+    for (const std::string& text : texts) joined += (joined.empty() ? "" : "; ") + text;
+    return joined;
+}
+
+}  // namespace
+
+PreflightReport CheckBeforeUpdate(const CliOptions& options, const std::string& iniPath) {
+    PreflightReport report;
+    report.iniPath = iniPath;
+    report.iniFound = platform::FileExists(iniPath);
+    report.info = app::ReadUpdateInfo(iniPath);
+    for (const auto& [role, path] : {std::pair<std::string, std::string>{"kernel", report.info.kernel_file},
+                                     {"update", report.info.update_file}}) {
+        ImageCheck image{role, path, path.empty() ? std::nullopt : DigestImageFile(path)};
+        if (!image.digest) report.status = std::max(report.status, kExitUpdateFailed);
+        report.images.push_back(image);
+    }
+    for (const LinkChoice& link : ChooseLinks(options, iniPath)) {
+        DeviceCheck device{link, ProbeDevice(link.devicePath), {}};
+        device.problems = ProblemsOf(device.probe);
+        if (!device.problems.empty()) report.status = std::max(report.status, kExitLinkNotOpened);
+        report.devices.push_back(device);
+    }
+    report.modemManager = RunningModemManager();
+    return report;
+}
+
+std::string PreflightText(const PreflightReport& report) {
+    std::string text = "configuration: " + report.iniPath + (report.iniFound ? "" : " (not found: the defaults apply)") + "\n";
+    text += "  version=" + report.info.version + "\n  instrument=" + report.info.instrument +
+            "\n  parent_tag=" + report.info.parent_tag + "\n  kernel_file=" + report.info.kernel_file +
+            "\n  update_file=" + report.info.update_file + "\n";
+    for (const ImageCheck& image : report.images) {
+        text += image.role + ": " + (image.path.empty() ? "(not configured)" : image.path) + ": ";
+        text += image.digest ? std::to_string(image.digest->size) + " bytes, SHA-256 " + image.digest->sha256
+                             : std::string("missing or unreadable");
+        text += "\n";
+    }
+    for (const DeviceCheck& device : report.devices) {
+        text += "device: " + device.link.devicePath;
+        if (!device.link.namedDirectly) text += " (COM" + std::to_string(device.link.portNumber) + ")";
+        text += ": " + (device.problems.empty() ? std::string("ok") : Joined(device.problems)) + "\n";
+        if (!device.probe.openedBy.empty()) text += "  also open by: " + Joined(device.probe.openedBy) + "\n";
+    }
+    text += "modem manager: " +
+            (report.modemManager ? *report.modemManager + " is running; it " + kModemManagerAdvice
+                                 : std::string("none running")) +
+            "\n";
+    text += report.status == kExitSuccess ? "ready: an update can start\n" : "not ready: an update cannot start\n";
+    return text;
+}
+
+nlohmann::json PreflightJson(const PreflightReport& report) {
+    nlohmann::json images = nlohmann::json::object();
+    for (const ImageCheck& image : report.images) {
+        images[image.role] = {{"file", image.path},
+                              {"readable", image.digest.has_value()},
+                              {"size", image.digest ? nlohmann::json(image.digest->size) : nlohmann::json()},
+                              {"sha256", image.digest ? nlohmann::json(image.digest->sha256) : nlohmann::json()}};
+    }
+    nlohmann::json devices = nlohmann::json::array();
+    for (const DeviceCheck& device : report.devices) {
+        devices.push_back({{"device", device.link.devicePath},
+                           {"exists", device.probe.exists},
+                           {"serial", device.probe.isSerial},
+                           {"permitted", device.probe.permitted},
+                           {"busy", device.probe.busy},
+                           {"held_by", device.probe.lockHolders},
+                           {"open_by", device.probe.openedBy},
+                           {"problems", device.problems}});
+    }
+    return {{"event", "check"},
+            {"configuration",
+             {{"file", report.iniPath},
+              {"found", report.iniFound},
+              {"version", report.info.version},
+              {"instrument", report.info.instrument},
+              {"parent_tag", report.info.parent_tag},
+              {"kernel_file", report.info.kernel_file},
+              {"update_file", report.info.update_file}}},
+            {"images", images},
+            {"devices", devices},
+            {"modem_manager", report.modemManager ? nlohmann::json(*report.modemManager) : nlohmann::json()},
+            {"ready", report.status == kExitSuccess},
+            {"status", static_cast<int>(report.status)}};
+}
+
+}  // namespace cli

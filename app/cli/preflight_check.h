@@ -1,0 +1,50 @@
+#pragma once
+// --check: the pre-flight report. Reads the configuration and both images and
+// asks the system about each device, without opening any device: nothing on
+// the line changes and nothing is sent.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "app/cli/cli_options.h"
+#include "app/cli/device_probe.h"
+#include "app/cli/exit_status.h"
+#include "app/cli/image_digest.h"
+#include "app/cli/update_run.h"
+#include "engine/update_info.h"
+
+namespace cli {
+
+struct ImageCheck {
+    std::string role;  // "kernel" or "update"
+    std::string path;
+    std::optional<ImageDigest> digest;  // nothing when missing or unreadable
+};
+
+struct DeviceCheck {
+    LinkChoice link;
+    DeviceProbe probe;
+    std::vector<std::string> problems;  // empty when an update could open it
+};
+
+struct PreflightReport {
+    std::string iniPath;
+    bool iniFound = false;
+    update_info info;
+    std::vector<ImageCheck> images;
+    std::vector<DeviceCheck> devices;
+    std::optional<std::string> modemManager;
+    // 0 when an update could start; 1 when an image is missing or
+    // unreadable; 4 when a device could not be opened (the higher wins).
+    ExitStatus status = kExitSuccess;
+};
+
+PreflightReport CheckBeforeUpdate(const CliOptions& options, const std::string& iniPath);
+
+std::string PreflightText(const PreflightReport& report);
+nlohmann::json PreflightJson(const PreflightReport& report);
+
+}  // namespace cli
