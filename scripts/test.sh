@@ -30,7 +30,7 @@ for preset in default asan tsan windows; do
   echo "== $preset: build"
   cmake --build --preset "$preset" -j "$jobs"
   echo "== $preset: test"
-  ctest --preset "$preset" -j "$jobs"
+  ctest --preset "$preset" -j "$jobs" --repeat until-pass:3
 done
 
 # Each fuzz target for about FUZZ_SECONDS seconds (default 30) over its seed
