@@ -33,12 +33,11 @@ std::string DefaultConfigurationPath() {
     return FirstExistingConfiguration(ConfigurationCandidates(platform::ExecutablePath(), userDirectory));
 }
 
-update_info ReadUpdateInfo(const std::string& iniPath) {
-    // The platform's reader (the system's own on Windows). What cannot be read
-    // as a profile reads as a missing file: the defaults.
-    auto read = [&](std::string_view key, std::string_view defaultValue) {
-        return platform::GetProfileString(iniPath, kUpdateSection, key, defaultValue);
-    };
+namespace {
+
+// The five keys of section UPDATE, each read with `read(key, default)`.
+template <typename Read>
+update_info ReadUpdateKeys(const Read& read) {
     update_info info;
     info.version = read("version", kDefaultVersion);
     info.instrument = read("instrument", kDefaultInstrument);
@@ -48,17 +47,20 @@ update_info ReadUpdateInfo(const std::string& iniPath) {
     return info;
 }
 
+}  // namespace
+
+update_info ReadUpdateInfo(const std::string& iniPath) {
+    // The platform's reader (the system's own on Windows). What cannot be read
+    // as a profile reads as a missing file: the defaults.
+    return ReadUpdateKeys([&](std::string_view key, std::string_view defaultValue) {
+        return platform::GetProfileString(iniPath, kUpdateSection, key, defaultValue);
+    });
+}
+
 update_info ReadUpdateInfo(const platform::ProfileFile& profile) {
-    auto read = [&](std::string_view key, std::string_view defaultValue) {
+    return ReadUpdateKeys([&](std::string_view key, std::string_view defaultValue) {
         return profile.GetString(kUpdateSection, key, defaultValue);
-    };
-    update_info info;
-    info.version = read("version", kDefaultVersion);
-    info.instrument = read("instrument", kDefaultInstrument);
-    info.parent_tag = read("parent_tag", kDefaultParentTag);
-    info.update_file = read("update_file", kDefaultUpdateFile);
-    info.kernel_file = read("kernel_file", kDefaultKernelFile);
-    return info;
+    });
 }
 
 std::string ApplicationTitle(const update_info& info) {

@@ -1,5 +1,7 @@
 #include "app/port_map.h"
 
+#include <vector>
+
 #include "comlink/port_devices.h"
 #include "platform/profile.h"
 
@@ -21,28 +23,34 @@ int PortNumberOfKey(std::string_view key) {
     return (number >= kMinPort && number <= kMaxPort) ? number : 0;
 }
 
-PortMap ReadPortMap(const std::string& iniPath) {
-    // The platform's reader (the system's own on Windows). What cannot be
-    // read as a profile reads as a missing file: no entries.
+namespace {
+
+// The entries COM1 ... COM35 among `keys`, each device read with `device(key)`.
+template <typename Device>
+PortMap CollectPorts(const std::vector<std::string>& keys, const Device& device) {
     PortMap ports;
-    for (const std::string& key : platform::GetProfileKeys(iniPath, kPortsSection)) {
+    for (const std::string& key : keys) {
         const int port = PortNumberOfKey(key);
         if (port == 0 || ports.contains(port)) continue;
-        std::string device = platform::GetProfileString(iniPath, kPortsSection, key, "");
-        if (!device.empty()) ports.emplace(port, std::move(device));
+        std::string path = device(key);
+        if (!path.empty()) ports.emplace(port, std::move(path));
     }
     return ports;
 }
 
+}  // namespace
+
+PortMap ReadPortMap(const std::string& iniPath) {
+    // The platform's reader (the system's own on Windows). What cannot be
+    // read as a profile reads as a missing file: no entries.
+    return CollectPorts(platform::GetProfileKeys(iniPath, kPortsSection), [&](const std::string& key) {
+        return platform::GetProfileString(iniPath, kPortsSection, key, "");
+    });
+}
+
 PortMap ReadPortMap(const platform::ProfileFile& profile) {
-    PortMap ports;
-    for (const std::string& key : profile.Keys(kPortsSection)) {
-        const int port = PortNumberOfKey(key);
-        if (port == 0 || ports.contains(port)) continue;
-        std::string device = profile.GetString(kPortsSection, key, "");
-        if (!device.empty()) ports.emplace(port, std::move(device));
-    }
-    return ports;
+    return CollectPorts(profile.Keys(kPortsSection),
+                        [&](const std::string& key) { return profile.GetString(kPortsSection, key, ""); });
 }
 
 std::string DevicePathForPort(int port, const PortMap& ports) {
