@@ -54,7 +54,9 @@ if [ -f "$zip" ]; then
   done
   # shellcheck source=scripts/wine-env.sh
   source "$top/scripts/wine-env.sh"
-  reported=$(timeout 60 wine "$folder/updater-cli.exe" --version | tr -d '\r')
+  wine_env_init "$top/build-windows" package-prefix
+  reported=$(WINE_TIMEOUT=120 wine_run "$folder/updater-cli.exe" --version | tr -d '\r')
+  wine_server_stop
   echo "$reported"
   [ "$reported" = "updater-cli $version" ] || { echo "expected 'updater-cli $version'" >&2; exit 1; }
 fi
