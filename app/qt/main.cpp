@@ -15,6 +15,7 @@
 #include "app/qt/main_form.h"
 #include "app/qt/updater_application.h"
 #include "comlink/port_devices.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -28,6 +29,9 @@ void ApplyPortMap(const std::string& iniPath) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything is opened: a serial device must never become a closed
+    // standard stream's descriptor (a started desktop entry may have none).
+    if (!platform::EnsureStandardStreamsOpen()) return 1;
     // The one option of the window program, for packages and support calls.
     if (argc == 2 && std::string_view(argv[1]) == "--version") {
         std::printf("updater %s\n", UPDATER_VERSION);
