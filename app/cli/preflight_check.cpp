@@ -42,7 +42,7 @@ PreflightReport CheckBeforeUpdate(const CliOptions& options, const std::string& 
     report.info = app::ReadUpdateInfo(iniPath);
     for (const auto& [role, path] : {std::pair<std::string, std::string>{"kernel", report.info.kernel_file},
                                      {"update", report.info.update_file}}) {
-        ImageCheck image{role, path, path.empty() ? std::nullopt : DigestImageFile(path)};
+        PreflightImage image{role, path, path.empty() ? std::nullopt : DigestImageFile(path)};
         if (!image.digest) report.status = std::max(report.status, kExitUpdateFailed);
         report.images.push_back(image);
     }
@@ -61,7 +61,7 @@ std::string PreflightText(const PreflightReport& report) {
     text += "  version=" + report.info.version + "\n  instrument=" + report.info.instrument +
             "\n  parent_tag=" + report.info.parent_tag + "\n  kernel_file=" + report.info.kernel_file +
             "\n  update_file=" + report.info.update_file + "\n";
-    for (const ImageCheck& image : report.images) {
+    for (const PreflightImage& image : report.images) {
         text += image.role + ": " + (image.path.empty() ? "(not configured)" : image.path) + ": ";
         text += image.digest ? std::to_string(image.digest->size) + " bytes, SHA-256 " + image.digest->sha256
                              : std::string("missing or unreadable");
@@ -83,7 +83,7 @@ std::string PreflightText(const PreflightReport& report) {
 
 nlohmann::json PreflightJson(const PreflightReport& report) {
     nlohmann::json images = nlohmann::json::object();
-    for (const ImageCheck& image : report.images) {
+    for (const PreflightImage& image : report.images) {
         images[image.role] = {{"file", image.path},
                               {"readable", image.digest.has_value()},
                               {"size", image.digest ? nlohmann::json(image.digest->size) : nlohmann::json()},

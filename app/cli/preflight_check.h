@@ -18,7 +18,7 @@
 
 namespace cli {
 
-struct ImageCheck {
+struct PreflightImage {
     std::string role;  // "kernel" or "update"
     std::string path;
     std::optional<ImageDigest> digest;  // nothing when missing or unreadable
@@ -34,7 +34,7 @@ struct PreflightReport {
     std::string iniPath;
     bool iniFound = false;
     update_info info;
-    std::vector<ImageCheck> images;
+    std::vector<PreflightImage> images;
     std::vector<DeviceCheck> devices;
     std::optional<std::string> modemManager;
     // 0 when an update could start; 1 when an image is missing or
