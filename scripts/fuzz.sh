@@ -19,7 +19,7 @@ declare -A sources=(
   [port_text]="app/port_text.cpp"
   [worker_line]="app/worker_line.cpp"
   [tag_reply]="engine/tag_replies.cpp"
-  [cli_options]="app/cli/cli_options.cpp app/port_text.cpp"
+  [cli_options]="app/cli/cli_options.cpp app/port_text.cpp app/default_port_device_posix.cpp"
 )
 
 status=0
