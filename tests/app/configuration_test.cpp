@@ -80,9 +80,11 @@ TEST(Configuration, BesideTheProgramFirstThenTheUsersFolder) {
     TempIni beside("");
     TempIni users("");
     const std::string missing = beside.Path() + ".missing";
+    const std::string besideProgram = app::ConfigurationPathFor("/usr/bin/updater");
+    const std::string usersOwn = platform::JoinPath("/home/tech/.config/instrument-updater", "update.ini");
     EXPECT_EQ(app::ConfigurationCandidates("/usr/bin/updater", "/home/tech/.config/instrument-updater"),
-              (std::vector<std::string>{"/usr/bin/update.ini", "/home/tech/.config/instrument-updater/update.ini"}));
-    EXPECT_EQ(app::ConfigurationCandidates("/usr/bin/updater", ""), std::vector<std::string>{"/usr/bin/update.ini"});
+              (std::vector<std::string>{besideProgram, usersOwn}));
+    EXPECT_EQ(app::ConfigurationCandidates("/usr/bin/updater", ""), std::vector<std::string>{besideProgram});
     EXPECT_EQ(app::FirstExistingConfiguration({beside.Path(), users.Path()}), beside.Path());
     EXPECT_EQ(app::FirstExistingConfiguration({missing, users.Path()}), users.Path());
     EXPECT_EQ(app::FirstExistingConfiguration({missing, missing + "2"}), missing);

@@ -107,6 +107,7 @@ TEST(TraceFile, RunsShareALineAndEveryLineReadsBack) {
         EXPECT_TRUE(parsed.error.empty()) << line;
         if (parsed.event) events.push_back(*parsed.event);
     }
+    in.close();  // Windows removes no file that is still open
     fs::remove(path);
     ASSERT_EQ(events.size(), 6u);
     EXPECT_EQ(events[0].bytes, (std::vector<std::uint8_t>{0x3C, 0x3E, 0x0A}));
