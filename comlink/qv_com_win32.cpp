@@ -12,14 +12,7 @@
 #include "comlink/port_devices.h"
 #include "comlink/win32/win32_comm_api.h"
 #include "comlink/win32/win32_device_name.h"
-
-// A write the device has not finished: its record and its bytes stay alive
-// until it completes, because the system may still read them.
-struct QvComWin32::PendingWrite {
-    std::unique_ptr<OVERLAPPED> overlap;
-    std::unique_ptr<std::uint8_t[]> bytes;
-    DWORD length = 0;
-};
+#include "comlink/win32/win32_transmit_queue.h"
 
 namespace {
 
@@ -70,10 +63,13 @@ constexpr int kDumpStatusDetail = 7;
 
 // Waiting without keeping a core busy: Idle waits at most this long for a
 // received byte, and a transmit queue with less room than kNearlyFullRoom
-// waits this long for the line to take some. The system timer runs at
-// kTimerPeriodMs while a device is open so that these waits last about 1 ms.
+// waits at most kFullQueueWaitMs for the device to finish its write (its
+// event ends the wait as soon as it does; without a write in flight, a
+// sleep of kFullQueueSleepMs). The system timer runs at kTimerPeriodMs while
+// a device is open so that the short waits last about 1 ms.
 constexpr DWORD kIdleWaitMs = 1;
-constexpr DWORD kFullQueueWaitMs = 1;
+constexpr DWORD kFullQueueWaitMs = 50;
+constexpr DWORD kFullQueueSleepMs = 1;
 constexpr std::int32_t kNearlyFullRoom = 16;
 constexpr UINT kTimerPeriodMs = 1;
 // Where a device cannot wait for received bytes (a wait that fails at once or
@@ -120,15 +116,15 @@ std::unique_ptr<T> NewZeroed() {
 QvComWin32::QvComWin32(int index, int rxSize, int txSize)
     : settings(NewZeroed<DCB>()),
       readOverlap(NewZeroed<OVERLAPPED>()),
-      writeOverlap(NewZeroed<OVERLAPPED>()),
       timeouts_(NewZeroed<COMMTIMEOUTS>()),
       comm_(ActiveWin32CommApi()),
+      transmit_(new (std::nothrow) Win32TransmitQueue(comm_)),
       eventOverlap_(NewZeroed<OVERLAPPED>()) {
     if (!HasRecords()) {
         settings.reset();
         readOverlap.reset();
-        writeOverlap.reset();
         timeouts_.reset();
+        transmit_.reset();
         eventOverlap_.reset();
         lastError = LINK_ERR_NO_MEMORY;
         return;
@@ -151,7 +147,7 @@ QvComWin32::~QvComWin32() {
 }
 
 bool QvComWin32::HasRecords() const {
-    return settings && readOverlap && writeOverlap && timeouts_ && eventOverlap_;
+    return settings && readOverlap && timeouts_ && transmit_ && eventOverlap_;
 }
 
 int QvComWin32::Open(int) {
@@ -258,18 +254,12 @@ int QvComWin32::CloseDevice() {
 }
 
 void QvComWin32::EndPendingTransfers() {
-    if (pendingWrites_.empty() && !eventWaitPending_) return;
-    comm_.CancelIoEx(handle, nullptr);
+    if (transmit_) transmit_->End(handle);
+    if (!eventWaitPending_) return;
+    comm_.CancelIoEx(handle, eventOverlap_.get());
     DWORD transferred = 0;
-    for (const auto& write : pendingWrites_) {
-        comm_.GetOverlappedResult(handle, write->overlap.get(), &transferred, TRUE);
-    }
-    pendingWrites_.clear();
-    pendingWriteBytes_ = 0;
-    if (eventWaitPending_) {
-        comm_.GetOverlappedResult(handle, eventOverlap_.get(), &transferred, TRUE);
-        eventWaitPending_ = false;
-    }
+    comm_.GetOverlappedResult(handle, eventOverlap_.get(), &transferred, TRUE);
+    eventWaitPending_ = false;
 }
 
 int QvComWin32::SendSettings() {
@@ -305,23 +295,12 @@ void QvComWin32::ReadQueues(std::uint32_t& received, std::uint32_t& queued, std:
     }
 }
 
-void QvComWin32::ReapFinishedWrites() {
-    while (!pendingWrites_.empty()) {
-        PendingWrite& oldest = *pendingWrites_.front();
-        DWORD transferred = 0;
-        if (!comm_.GetOverlappedResult(handle, oldest.overlap.get(), &transferred, FALSE) &&
-            comm_.GetLastError() == ERROR_IO_INCOMPLETE) {
-            return;  // still on its way; the later ones finish after it
-        }
-        pendingWriteBytes_ -= oldest.length;
-        pendingWrites_.pop_front();
-    }
-}
-
 std::int32_t QvComWin32::TransmitCount(std::uint32_t deviceQueued) {
-    // A device that counts its queue counts the unfinished writes in it; one
-    // that reports 0 regardless (Wine on a pty) still has them to send.
-    const std::int64_t queued = std::max<std::int64_t>(deviceQueued, pendingWriteBytes_);
+    // A device that counts its queue counts the unfinished write in it; one
+    // that reports 0 regardless (Wine on a pty) still has it to send, and the
+    // port's own queue is behind it.
+    const std::int64_t own = transmit_ ? static_cast<std::int64_t>(transmit_->Count(handle)) : 0;
+    const std::int64_t queued = std::max<std::int64_t>(deviceQueued, own);
     return static_cast<std::int32_t>(std::min<std::int64_t>(queued, INT32_MAX));
 }
 
@@ -407,12 +386,14 @@ int QvComWin32::QueueStatus(QvQueueStatus& status, int) {
     std::uint32_t queued = 0;
     std::uint16_t holdFlags = 0;
     ReadQueues(received, queued, &holdFlags);
-    ReapFinishedWrites();
     std::int32_t transmitCount = TransmitCount(queued);
     if (transmitCount > 0 && txQueueSize - transmitCount < kNearlyFullRoom) {
-        comm_.Sleep(kFullQueueWaitMs);
+        if (transmit_ && transmit_->WriteInFlight()) {
+            transmit_->WaitForProgress(handle, kFullQueueWaitMs);
+        } else {
+            comm_.Sleep(kFullQueueSleepMs);
+        }
         ReadQueues(received, queued, &holdFlags);
-        ReapFinishedWrites();
         transmitCount = TransmitCount(queued);
     }
     status.rxTag = 1;
@@ -589,45 +570,22 @@ int QvComWin32::WriteString(const char* text) {
 
 int QvComWin32::Write(const void* buffer, int length) {
     if (buffer == nullptr || length <= 0) return 0;
-    std::uint32_t received = 0;
-    std::uint32_t queued = 0;
-    ReadQueues(received, queued);
-    ReapFinishedWrites();
-    const std::int32_t room = txQueueSize - TransmitCount(queued);
-    // Unsigned, as the queue arithmetic has it: a queue counted past its size
-    // does not cut the write.
-    const int wanted = static_cast<std::uint32_t>(length) < static_cast<std::uint32_t>(room) ? length : room;
-
     int written = 0;
-    if (wanted > 0 && HasRecords()) {
-        // The system may read the bytes after WriteFile has returned (a write
-        // left pending): they go from a copy that lives as long as the write.
-        auto bytes = std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[wanted]);
-        if (bytes) {
-            std::memcpy(bytes.get(), buffer, static_cast<std::size_t>(wanted));
-            *writeOverlap = OVERLAPPED{};
-            DWORD reported = 0;
-            if (comm_.WriteFile(handle, bytes.get(), static_cast<DWORD>(wanted), &reported, writeOverlap.get())) {
-                written = static_cast<int>(reported);
-            } else if (comm_.GetLastError() == ERROR_IO_PENDING) {
-                written = wanted;  // on its way: counted as written
-                auto nextRecord = NewZeroed<OVERLAPPED>();
-                auto pending = std::unique_ptr<PendingWrite>(new (std::nothrow) PendingWrite);
-                if (nextRecord && pending) {
-                    pending->overlap = std::move(writeOverlap);
-                    pending->bytes = std::move(bytes);
-                    pending->length = static_cast<DWORD>(wanted);
-                    writeOverlap = std::move(nextRecord);
-                    pendingWriteBytes_ += wanted;
-                    pendingWrites_.push_back(std::move(pending));
-                } else {
-                    // No memory to keep the write's record: see it through.
-                    comm_.GetOverlappedResult(handle, writeOverlap.get(), &reported, TRUE);
-                }
-            } else {
-                ReadQueues(received, queued);
-                written = static_cast<int>(reported);
-            }
+    if (HasRecords()) {
+        // While the device holds a write of ours, its own count is within
+        // ours: it is not asked (a system call per byte otherwise).
+        std::uint32_t received = 0;
+        std::uint32_t queued = 0;
+        if (!transmit_->WriteInFlight()) ReadQueues(received, queued);
+        const std::int32_t room = txQueueSize - TransmitCount(queued);
+        // Unsigned, as the queue arithmetic has it: a queue counted past its
+        // size does not cut the write.
+        const int wanted =
+            static_cast<std::uint32_t>(length) < static_cast<std::uint32_t>(room) ? length : room;
+        if (wanted > 0) {
+            written = static_cast<int>(transmit_->Write(handle, static_cast<const std::uint8_t*>(buffer),
+                                                        static_cast<std::size_t>(wanted)));
+            if (written < wanted) ReadQueues(received, queued);  // the device refused: gather its errors
         }
     }
     if (written < length) lastError = LINK_ERR_WRITE_SHORT;
@@ -669,6 +627,7 @@ int QvComWin32::Read(void* buffer, int length) {
 int QvComWin32::Flush(int direction, int limit) {
     if (direction != kFlushReceive) {
         comm_.PurgeComm(handle, PURGE_TXCLEAR);
+        if (transmit_) transmit_->DropWaiting();
         return LINK_OK;
     }
     if (limit <= kFlushWholeQueue) {

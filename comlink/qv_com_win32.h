@@ -12,7 +12,6 @@
 // (win32/win32_comm_api.h), so this header needs no system header.
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <optional>
 
@@ -22,6 +21,7 @@ struct _DCB;
 struct _OVERLAPPED;
 struct _COMMTIMEOUTS;
 class Win32CommApi;
+class Win32TransmitQueue;
 
 class QvComWin32 : public QvComLink {
 public:
@@ -52,8 +52,9 @@ public:
     // pending, releases the device. 0, or -829 when the release failed.
     int CloseDevice() override;
     // Fills `status` (`detail` is ignored). A transmit queue with almost no
-    // room waits about 1 ms for it to drain first, so that a caller polling
-    // the count does not keep a core busy. Always 0.
+    // room first waits a little for the device to finish its write (at most
+    // kFullQueueWaitMs, less when the write ends sooner), so that a caller
+    // polling the count does not keep a core busy. Always 0.
     int QueueStatus(QvQueueStatus& status, int detail) override;
     // 0 keeps a value. Empties both queues. 0 or the mapped code.
     int SetBufferSizes(int rxSize, int xoffLimit, int txSize) override;
@@ -74,7 +75,9 @@ public:
     int WriteByte(std::uint8_t byte) override;
     int WriteString(const char* text) override;
     // Queues what fits in the transmit queue without waiting; fewer bytes
-    // than asked records -805. Returns the count queued.
+    // than asked records -805. Returns the count queued. The device holds at
+    // most one write at a time; the rest waits in the port's own queue, in
+    // order (win32/win32_transmit_queue.h).
     int Write(const void* buffer, int length) override;
     // Sends one byte ahead of the queue. 0 or -801 (not left in lastError).
     int TransmitImmediate(std::uint8_t byte) override;
@@ -115,8 +118,6 @@ public:
 private:
     std::optional<DeviceOpenFailure> openFailure_;  // why the last Open failed, when the system said
 
-    struct PendingWrite;  // a write the device has not finished, with its bytes
-
     // The records came from construction (false only when memory ran out).
     bool HasRecords() const;
     // Sends the whole settings record. 0, or the mapped code in lastError.
@@ -125,10 +126,8 @@ private:
     // the bytes received and queued for sending (0 and 0 when it fails).
     void ReadQueues(std::uint32_t& received, std::uint32_t& queued, std::uint16_t* holdFlags = nullptr);
     // Bytes queued for sending: the device's count, or the bytes of this
-    // port's unfinished writes when the device counts fewer.
+    // port's own queue and unfinished write when the device counts fewer.
     std::int32_t TransmitCount(std::uint32_t deviceQueued);
-    // Forgets the writes the device has finished, oldest first.
-    void ReapFinishedWrites();
     // Ends every transfer still pending on the device before it is released.
     void EndPendingTransfers();
     // Waits at most `waitMs` for a device event; false when the device cannot
@@ -141,7 +140,6 @@ private:
     // Fields of the port, in the order of the library's record.
     std::unique_ptr<_DCB> settings;
     std::unique_ptr<_OVERLAPPED> readOverlap;
-    std::unique_ptr<_OVERLAPPED> writeOverlap;
     void* handle = nullptr;
     std::int32_t rxHandshakeMode = 0;
     std::int32_t txHandshakeMode = 0;
@@ -154,12 +152,11 @@ private:
     std::int32_t rxQueueSize = 0;
 
     // Beyond the record: the device's time-outs as read at open, the calls
-    // to the system, the unfinished writes, and the state of the wait for
+    // to the system, the transmit queue, and the state of the wait for
     // received bytes.
     std::unique_ptr<_COMMTIMEOUTS> timeouts_;
     Win32CommApi& comm_;
-    std::deque<std::unique_ptr<PendingWrite>> pendingWrites_;
-    std::int64_t pendingWriteBytes_ = 0;
+    std::unique_ptr<Win32TransmitQueue> transmit_;
     std::unique_ptr<_OVERLAPPED> eventOverlap_;  // with its own event, for WaitCommEvent
     unsigned long eventsSeen_ = 0;               // written by a pending WaitCommEvent
     std::uint32_t eventMask_ = 0;                // the mask last set on the device

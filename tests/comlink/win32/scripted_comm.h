@@ -57,6 +57,7 @@ public:
     std::vector<DWORD> escapes;
     std::vector<DWORD> purges;
     std::vector<std::uint8_t> sent;  // bytes the device took, in order
+    std::size_t mostWritesPending = 0;  // the most writes left pending at one time
     int readCalls = 0;
     int closes = 0;
     int cancels = 0;
@@ -70,6 +71,7 @@ public:
             const auto* bytes = static_cast<const std::uint8_t*>(write.buffer);
             sent.insert(sent.end(), bytes, bytes + write.length);
             write.overlapped->Internal = 0;
+            write.overlapped->InternalHigh = write.length;
         }
         pendingWrites_.clear();
     }
@@ -175,6 +177,7 @@ public:
         if (writeAnswer == Answer::kPending) {
             overlapped->Internal = STATUS_PENDING;
             pendingWrites_.push_back({buffer, length, overlapped});
+            mostWritesPending = std::max(mostWritesPending, pendingWrites_.size());
             return Fail(ERROR_IO_PENDING);
         }
         const auto* bytes = static_cast<const std::uint8_t*>(buffer);
