@@ -67,6 +67,9 @@ TEST_F(QvComPosixIo, ReadsWhatArrivedAndNeverWaitsOnAnEmptyQueue) {
 
     ASSERT_TRUE(pty.SendFromMaster(std::string("\xAAhello", 6)));
     ASSERT_TRUE(pty_test::WaitForReceived(port, 6));
+    QvQueueStatus transmitOnly;
+    port.QueueStatus(transmitOnly, kQueueDetailTransmitCount);
+    EXPECT_EQ(transmitOnly.rxCount, 0);  // the receive count is not asked for
     EXPECT_EQ(port.ReadByte(), 0xAA);  // bytes above 0x7F come back unsigned
     EXPECT_EQ(ReceiveAtPort(5), "hello");
     EXPECT_EQ(port.Read(buffer, sizeof buffer), 0);
