@@ -143,7 +143,10 @@ if [ -f "$windows_cli" ] && command -v wine >/dev/null; then
   export WINEPREFIX="$work/wine" WINEDEBUG=-all
   mkdir -p "$work/win"
   timeout 120 wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$work/win/instrument" /f >/dev/null 2>&1 || true
-  timeout 30 wineserver -k 2>/dev/null || true
+  timeout 30 wineserver -k >/dev/null 2>&1 || true
+  # A server of the prefix's own, its chatter in a file: one that wine
+  # starts would write it into the figures.
+  setsid wineserver -p >"$work/win/wineserver.log" 2>&1 </dev/null &
   "$bin/sample-images" "$work/win" "$kernel_bytes" 2 >/dev/null
   head -c "$update_bytes" /dev/urandom >"$work/win/update.bin"
   printf '[UPDATE]\r\nversion=2.1.0\r\nparent_tag=<ORV72>\r\nkernel_file=%s\r\nupdate_file=%s\r\n' \
@@ -153,7 +156,7 @@ if [ -f "$windows_cli" ] && command -v wine >/dev/null; then
     --ini "$(timeout 60 winepath -w "$work/win/update.ini")" --device COM1 \
     --kernel "$work/win/kernel.bin" --update "$work/win/update.bin" --link "$work/win/instrument" \
     >"$work/win/figures" || echo "result_failed=1" >>"$work/win/figures"
-  timeout 30 wineserver -k 2>/dev/null || true
+  timeout 30 wineserver -k >/dev/null 2>&1 || true
   wine_ratio=$(awk -v w="$(value win wall_s)" -v b="$(value win bound_s)" -v f="$(floor floor_median_ms)" \
     -v n="$(value win turnarounds)" 'BEGIN { printf "%.4f", b > 0 ? w / (b + f * n / 1000) : 0 }')
   row "Windows, updater-cli.exe under Wine: result" "$(value win result)" "" ""
