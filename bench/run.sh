@@ -158,7 +158,7 @@ if [ -f "$windows_cli" ] && command -v wine >/dev/null; then
     >"$work/win/figures" || echo "result_failed=1" >>"$work/win/figures"
   timeout 30 wineserver -k >/dev/null 2>&1 || true
   wine_ratio=$(awk -v w="$(value win wall_s)" -v b="$(value win bound_s)" -v f="$(floor floor_median_ms)" \
-    -v n="$(value win turnarounds)" 'BEGIN { printf "%.4f", b > 0 ? w / (b + f * n / 1000) : 0 }')
+    -v n="$(value win turnarounds)" 'BEGIN { printf "%.4f", (b > 0 ? w / (b + f * n / 1000) : 0) }')
   row "Windows, updater-cli.exe under Wine: result" "$(value win result)" "" ""
   row "&nbsp;&nbsp;wall time against its bound" "$(printf '%.2f s, ratio %s' "$(value win wall_s)" "$wine_ratio")" \
     "<= 1.01" "$(ok "$wine_ratio" 1.01 "<=")"
