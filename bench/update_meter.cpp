@@ -225,6 +225,7 @@ int main(int argc, char** argv) {
     StreamingStop stop(o.streamSeconds);
     double sentBytes = 0;
     while (std::optional<std::string> line = cli.ReadLine()) {
+        if (line->ends_with('\r')) line->pop_back();  // the Windows program's line ends
         ++lines;
         stop.Check(cli, sentBytes);
         if (const std::optional<double> sent = SentBytes(*line)) {
