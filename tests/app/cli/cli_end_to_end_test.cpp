@@ -172,6 +172,10 @@ protected:
         std::vector<std::string> arguments = {"--kernel", Path("kernel.bin"), "--update", Path("update.bin"),
                                               "--link", link_, "--idle-timeout", "20"};
         arguments.insert(arguments.end(), faults.begin(), faults.end());
+        // A link left by an earlier simulator would name a pty that may by
+        // now be another test's.
+        simulator_.reset();
+        fs::remove(link_);
         simulator_ = std::make_unique<ChildProcess>(INSTRUMENT_SIM_PATH, arguments, Path("sim.out"),
                                                     Path("sim.err"), false);
         ASSERT_TRUE(simulator_->Started());
