@@ -439,7 +439,7 @@ TEST_P(CliEndToEnd, AFailedUpdateReleasesThePortForTheNextAtOnce) {
         const CliRun failed = RunCli({"--ini", Path("update.ini"), "--device", link_, "--yes", "--raw"});
         EXPECT_EQ(failed.status, 1) << run << failed.err;
         ASSERT_FALSE(failed.lines.empty());
-        EXPECT_EQ(failed.lines.back().text, "Could not clear flash.");
+        EXPECT_EQ(failed.lines.back().text, "Could not clear flash.") << failed.err << ReadFile(Path("sim.err")) << ReadFile(Path("sim.out"));
     }
     StopSimulator(false);
 }
