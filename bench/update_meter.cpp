@@ -7,8 +7,12 @@
 //
 //   update-meter --sim PATH --cli PATH --ini FILE --kernel FILE --update FILE
 //                --link PATH [--no-line-time] [--parent-tag TAG]
-//                [--wrapper PROGRAM] [--device NAME]
+//                [--wrapper PROGRAM] [--device NAME] [--stream-seconds S]
 //
+// --stream-seconds stops the updater (SIGTERM twice, as an operator's
+// second request) once it has streamed the update image for S seconds: the
+// port feeds the line no faster than 38400 baud carries it, even when the
+// simulator takes the bytes at once, so a large image would take hours.
 // --wrapper runs the updater through another program and its arguments,
 // separated by blanks (wine); --device is then the name the updater opens
 // instead of the link (COM1), and --ini is given to the updater as it stands.
@@ -86,6 +90,7 @@ struct Options {
     std::string sim, cli, ini, kernel, update, link, wrapper, device;
     std::string parentTag = "<ORV72>";
     bool lineTime = true;
+    double streamSeconds = 0;  // 0: the whole update
 };
 
 std::optional<Options> ParseOptions(int argc, char** argv) {
@@ -99,6 +104,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "--no-line-time") {
             options.lineTime = false;
+        } else if (arg == "--stream-seconds" && i + 1 < argc) {
+            options.streamSeconds = std::strtod(argv[++i], nullptr);
         } else if (values.contains(arg) && i + 1 < argc) {
             *values[arg] = argv[++i];
         } else {
@@ -122,6 +129,53 @@ bool WaitForLink(const std::string& link) {
     }
     return false;
 }
+
+// Bytes handed to the port so far, from a progress line "DATA:total:left".
+std::optional<double> SentBytes(const std::string& line) {
+    const std::size_t colon = line.find(':', 5);
+    if (!line.starts_with("DATA:") || colon == std::string::npos) return std::nullopt;
+    return std::strtod(line.c_str() + 5, nullptr) - std::strtod(line.c_str() + colon + 1, nullptr);
+}
+
+// Stops the updater once it has streamed for the asked time: a first
+// request, and the second one that stops it a moment later.
+class StreamingStop {
+public:
+    explicit StreamingStop(double seconds) : seconds_(seconds) {}
+    bool Enabled() const { return seconds_ > 0; }
+    void StreamingBegan(double sentBytes) {
+        beganNs_ = SteadyNowNs();
+        beganBytes_ = sentBytes;
+    }
+    // After each line: asks `cli` to stop when the time has come.
+    void Check(const ChildProcess& cli, double sentBytes) {
+        if (!Enabled() || beganNs_ == 0 || requests_ >= 2) return;
+        const std::uint64_t now = SteadyNowNs();
+        if (requests_ == 0 && static_cast<double>(now - beganNs_) >= seconds_ * kNsPerSecond) {
+            streamedS_ = static_cast<double>(now - beganNs_) / kNsPerSecond;
+            streamedBytes_ = sentBytes - beganBytes_;
+            cli.Terminate();
+            firstRequestNs_ = now;
+            requests_ = 1;
+        } else if (requests_ == 1 && now - firstRequestNs_ >= kSecondRequestDelayNs) {
+            cli.Terminate();
+            requests_ = 2;
+        }
+    }
+    bool Stopped() const { return requests_ > 0; }
+    double StreamedSeconds() const { return streamedS_; }
+    double StreamedBytes() const { return streamedBytes_; }
+
+private:
+    static constexpr std::uint64_t kSecondRequestDelayNs = 200'000'000;
+    double seconds_;
+    std::uint64_t beganNs_ = 0;
+    std::uint64_t firstRequestNs_ = 0;
+    double beganBytes_ = 0;
+    double streamedS_ = 0;
+    double streamedBytes_ = 0;
+    int requests_ = 0;
+};
 
 void Print(const char* key, double value) { std::printf("%s=%.6g\n", key, value); }
 void Print(const std::string& key, double value) { Print(key.c_str(), value); }
@@ -168,9 +222,16 @@ int main(int argc, char** argv) {
     long lines = 0;
     std::string lastLine;
     bool sawProgramming = false;
+    StreamingStop stop(o.streamSeconds);
+    double sentBytes = 0;
     while (std::optional<std::string> line = cli.ReadLine()) {
         ++lines;
-        if (line->starts_with("DATA:")) continue;
+        stop.Check(cli, sentBytes);
+        if (const std::optional<double> sent = SentBytes(*line)) {
+            sentBytes = *sent;
+            continue;
+        }
+        if (*line == "Sending update.") stop.StreamingBegan(sentBytes);
         lastLine = *line;
         if (*line == "Programming flash.") sawProgramming = true;
         if (phase >= std::size(kPhases)) continue;
@@ -186,12 +247,20 @@ int main(int argc, char** argv) {
     }
     const bench::ChildUsage used = cli.Wait();
     const std::uint64_t endNs = SteadyNowNs();
+    if (stop.Stopped()) sim.Terminate();  // it would wait for the rest of the image
     const std::string simJson = sim.ReadAll();
     const bench::ChildUsage simUsed = sim.Wait();
 
     const double wallS = static_cast<double>(endNs - startNs) / kNsPerSecond;
     Print("updater_exit", used.exitStatus);
     Print("sim_exit", simUsed.exitStatus);
+    if (stop.Stopped()) {
+        std::printf("result=stopped after %.0f s of streaming\n", stop.StreamedSeconds());
+        Print("handed_bytes", stop.StreamedBytes());
+        Print("handed_Bps", stop.StreamedBytes() / stop.StreamedSeconds());
+        Print("peak_rss_kib", static_cast<double>(used.peakRssKiB));
+        return 0;
+    }
     std::printf("result=%s\n", lastLine.c_str());
     Print("lines", static_cast<double>(lines));
     Print("wall_s", wallS);

@@ -85,6 +85,13 @@ struct QvQueueStatus {
 };
 inline constexpr std::uint16_t kHoldXoffSent = 0x01;
 inline constexpr std::uint16_t kHoldTxHeld = 0x02;
+// What a caller of QueueStatus means to read: the transmit count alone, both
+// counts, or the whole record. A port type may leave fields the caller does
+// not read at 0 (the POSIX port then skips asking the device for its
+// receive count).
+inline constexpr int kQueueDetailTransmitCount = 1;
+inline constexpr int kQueueDetailCounts = 2;
+inline constexpr int kQueueDetailAll = 7;
 
 // Line-format rules that every port type's SetFormat applies, in this order:
 // the parity letter (first match in the table; its index is the parity

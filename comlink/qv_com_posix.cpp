@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -40,11 +41,15 @@ constexpr int kXonLimitDivisor = 4;  // XON limit is a quarter of the receive qu
 // Queue sizes are 16-bit values.
 constexpr int kMaxQueueSize = 0xFFFF;
 
-// Longest wait of Idle, and of QueueStatus for room in a nearly full
-// transmit queue: one with less room than a UART's FIFO.
+// Longest wait of Idle.
 constexpr int kIdleWaitMs = 1;
-constexpr int kFullQueueWaitMs = 1;
+// A transmit queue with less room than a UART's FIFO counts as nearly full:
+// QueueStatus first sleeps until the line has carried this much line time
+// of it (or the longest wait has passed), so that a caller polling the count
+// wakes about twenty times a second instead of once a byte.
 constexpr std::size_t kNearlyFullRoom = 16;
+constexpr std::chrono::milliseconds kRoomLineTime{50};
+constexpr std::chrono::milliseconds kFullQueueLongestWait{100};
 
 // Line-error bits gathered in lineErrors_.
 constexpr std::uint32_t kErrRxOverflow = 0x01;
@@ -68,8 +73,6 @@ constexpr int kFlushReceive = 0;
 constexpr int kFlushTransmit = 1;
 constexpr int kFlushWholeQueue = 0;
 
-// The queue-status detail that Dump asks for.
-constexpr int kDumpStatusDetail = 7;
 
 std::int32_t ClampQueueSize(int size) { return std::clamp(size, 0, kMaxQueueSize); }
 
@@ -314,19 +317,19 @@ std::int32_t QvComPosix::ReceiveCount() const {
     return std::max(count, 0);
 }
 
-int QvComPosix::QueueStatus(QvQueueStatus& status, int) {
+int QvComPosix::QueueStatus(QvQueueStatus& status, int detail) {
     GatherLineErrors();
     status.rxTag = 1;
-    status.rxCount = ReceiveCount();
+    status.rxCount = detail == kQueueDetailTransmitCount ? 0 : ReceiveCount();
     status.rxSize = rxQueueSize_;
     status.txTag = 1;
     status.txCount = 0;
     status.txSize = txQueueSize_;
     status.holdFlags = 0;  // a terminal does not report XOFF holds
     if (transmit_) {
-        transmit_->WaitForRoom(kNearlyFullRoom, kFullQueueWaitMs);
-        status.txCount = static_cast<std::int32_t>(transmit_->Count());
-        if (transmit_->HeldByLines()) status.holdFlags |= kHoldTxHeld;
+        const TransmitQueue::Status queued = transmit_->AwaitRoom(kNearlyFullRoom, kRoomLineTime, kFullQueueLongestWait);
+        status.txCount = static_cast<std::int32_t>(queued.count);
+        if (queued.heldByLines) status.holdFlags |= kHoldTxHeld;
     }
     return 0;
 }
@@ -549,7 +552,7 @@ void QvComPosix::Dump(const QvDumpSink& sink) {
                 static_cast<unsigned>(s.xoffLim), DumpChar(s.eofChar), DumpChar(s.evtChar))
              .c_str());
     QvQueueStatus status;
-    QueueStatus(status, kDumpStatusDetail);
+    QueueStatus(status, kQueueDetailAll);
     sink(Format("RX sz/ct: %5d/%-5d  TX sz/ct: %5d/%-5d  BLOCK SENT:%d  BLOCK RECEIVED:%d", status.rxSize,
                 status.rxCount, status.txSize, status.txCount, (status.holdFlags & kHoldXoffSent) != 0 ? 1 : 0,
                 (status.holdFlags & kHoldTxHeld) != 0 ? 1 : 0)

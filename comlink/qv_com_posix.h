@@ -51,9 +51,11 @@ public:
     // releases the device. 0 or -829.
     int CloseDevice() override;
     // Fills `status`; the transmit count is the bytes accepted and not yet
-    // sent. A nearly full transmit queue waits up to about 1 ms for room
-    // before it is reported, so that a caller polling the count does not spin
-    // a core. Hold flag 0x02 while a modem line holds transmission. Always 0.
+    // sent. A nearly full transmit queue (less than 16 bytes free) is
+    // reported once the line has carried 50 ms of it, after at most 100 ms,
+    // so that a caller polling the count does not spin a core. With detail
+    // kQueueDetailTransmitCount the receive count is not read (0). Hold flag
+    // 0x02 while a modem line holds transmission. Always 0.
     int QueueStatus(QvQueueStatus& status, int detail) override;
     // 0 keeps a value. Flushes both queues. 0 or -801.
     int SetBufferSizes(int rxSize, int xoffLimit, int txSize) override;

@@ -15,9 +15,6 @@ constexpr char kLinkParity = 'N';
 constexpr int kLinkDataBits = 8;
 constexpr int kLinkStopBits = 1;
 
-// QueueStatus detail asked for when only the counts are wanted.
-constexpr int kQueueCountsDetail = 2;
-
 constexpr int kFlushReceive = 0;
 constexpr int kFlushTransmit = 1;
 
@@ -125,6 +122,6 @@ int QvSerial::FlushOutput() { return port->Flush(kFlushTransmit, 0); }
 
 int QvSerial::TxQueueCount() {
     QvQueueStatus queues;
-    port->QueueStatus(queues, kQueueCountsDetail);
+    port->QueueStatus(queues, kQueueDetailTransmitCount);
     return queues.txCount;
 }

@@ -32,8 +32,13 @@ constexpr nanoseconds kDefaultCharTime{86'806};
 // has gone, so a late wake-up of up to half the lead leaves no gap.
 constexpr nanoseconds kLeadTime = milliseconds(100);
 constexpr std::size_t kMinLeadBytes = 256;
-// Longest sleep of the pump before it looks at the device again.
-constexpr milliseconds kLongestPumpSleep{20};
+// Longest sleep of the pump before it looks at the device again: the line
+// time of the lead, as the pump sleeps for the line time of what it fed.
+constexpr nanoseconds kLongestPumpSleep = kLeadTime;
+// How long the device's report of what it holds is used before it is asked
+// again. Bytes handed meanwhile are added to it, so that the count may read
+// at most this much line time high, never low.
+constexpr nanoseconds kDeviceReportMaxAge = milliseconds(1);
 // Wait for room when the device took nothing, and between looks at the
 // modem lines while they hold transmission.
 constexpr int kDeviceRoomWaitMs = 2;
@@ -62,18 +67,35 @@ std::size_t TransmitQueue::LeadBytes() const {
     return std::max(kMinLeadBytes, static_cast<std::size_t>(kLeadTime / charTime_));
 }
 
+long TransmitQueue::DeviceReport(Clock::time_point now) {
+    if (reportStale_ || now - reportedAt_ >= kDeviceReportMaxAge) {
+        deviceReport_ = device_.Held();
+        reportedAt_ = now;
+        handedSinceReport_ = 0;
+        reportStale_ = false;
+    }
+    if (deviceReport_ < 0) return -1;
+    return deviceReport_ + static_cast<long>(handedSinceReport_);
+}
+
 std::size_t TransmitQueue::DeviceShare(Clock::time_point now) {
     std::size_t onLine = 0;
     if (lineFreeAt_ > now) {
         const nanoseconds left = lineFreeAt_ - now;
         onLine = static_cast<std::size_t>((left + charTime_ - nanoseconds(1)) / charTime_);
     }
-    const long reported = device_.Held();
+    const long reported = DeviceReport(now);
     return std::max(onLine, reported > 0 ? static_cast<std::size_t>(reported) : std::size_t{0});
+}
+
+std::size_t TransmitQueue::CountAt(Clock::time_point now) {
+    if (failed_) return 0;
+    return std::min(capacity_, queue_.size() + DeviceShare(now));
 }
 
 void TransmitQueue::NoteHanded(std::size_t count, Clock::time_point now) {
     lineFreeAt_ = std::max(lineFreeAt_, now) + charTime_ * static_cast<long long>(count);
+    handedSinceReport_ += count;
 }
 
 bool TransmitQueue::LinesHoldTransmission() {
@@ -110,7 +132,9 @@ std::size_t TransmitQueue::Write(const std::uint8_t* data, std::size_t size) {
     }
     if (accepted > direct) {
         queue_.insert(queue_.end(), data + direct, data + accepted);
-        wake_.notify_one();
+        // A pump that sleeps for the line time of what it fed needs no
+        // wake-up for every byte queued behind it.
+        if (pumpAwaitsBytes_) wake_.notify_one();
     }
     return accepted;
 }
@@ -127,16 +151,31 @@ bool TransmitQueue::SendAhead(std::uint8_t byte) {
 
 std::size_t TransmitQueue::Count() {
     std::lock_guard lock(mutex_);
-    if (failed_) return 0;
-    return std::min(capacity_, queue_.size() + DeviceShare(Clock::now()));
+    return CountAt(Clock::now());
 }
 
-void TransmitQueue::WaitForRoom(std::size_t room, int waitMs) {
+TransmitQueue::Status TransmitQueue::AwaitRoom(std::size_t nearlyFull, nanoseconds roomLineTime,
+                                               milliseconds longest) {
     std::unique_lock lock(mutex_);
-    if (failed_) return;
-    const std::size_t count = queue_.size() + DeviceShare(Clock::now());
-    if (count + room <= capacity_) return;
-    room_.wait_for(lock, milliseconds(waitMs));
+    Clock::time_point now = Clock::now();
+    std::size_t count = CountAt(now);
+    if (failed_ || count + nearlyFull <= capacity_) return Status{count, heldByLines_};
+
+    const Clock::time_point until = now + longest;
+    const auto lineBytes = static_cast<std::size_t>(roomLineTime / charTime_);
+    const std::size_t room = std::min(std::max(nearlyFull, lineBytes), capacity_);
+    // The count falls as the line carries the bytes, whether they wait in
+    // the queue or in the device: sleep for the line time of the missing
+    // room, and look again (a held line or a slow device carries less).
+    while (!failed_ && count + room > capacity_ && now < until) {
+        const std::size_t missing = count + room - capacity_;
+        const Clock::time_point carried =
+            now + std::chrono::duration_cast<Clock::duration>(charTime_ * static_cast<long long>(missing));
+        room_.wait_until(lock, std::min(until, carried));
+        now = Clock::now();
+        count = CountAt(now);
+    }
+    return Status{count, heldByLines_};
 }
 
 void TransmitQueue::Discard() {
@@ -148,12 +187,17 @@ void TransmitQueue::Discard() {
     const Clock::time_point now = Clock::now();
     if (DeviceShare(now) > 1) device_.Discard();
     lineFreeAt_ = now;
+    reportStale_ = true;
     room_.notify_all();
+    wake_.notify_all();  // the pump plans its next hand-off afresh
 }
 
 void TransmitQueue::SetCapacity(std::size_t capacity) {
-    std::lock_guard lock(mutex_);
-    capacity_ = capacity;
+    {
+        std::lock_guard lock(mutex_);
+        capacity_ = capacity;
+    }
+    room_.notify_all();
 }
 
 void TransmitQueue::SetCharTime(nanoseconds charTime) {
@@ -189,7 +233,9 @@ void TransmitQueue::Pump() {
     while (!stopping_) {
         if (queue_.empty() || failed_) {
             heldByLines_ = false;
+            pumpAwaitsBytes_ = true;
             wake_.wait(lock);
+            pumpAwaitsBytes_ = false;
             continue;
         }
         heldByLines_ = LinesHoldTransmission();
@@ -221,6 +267,5 @@ void TransmitQueue::Pump() {
         }
         queue_.erase(queue_.begin(), queue_.begin() + taken);
         NoteHanded(static_cast<std::size_t>(taken), now);
-        room_.notify_all();
     }
 }

@@ -12,9 +12,12 @@
 //
 // The count is the queue plus the device's share: the larger of what the
 // device reports holding (TIOCOUTQ) and what the line time of the bytes
-// handed to it says is still to go. A device that fails or goes away ends
-// the queue: its bytes are dropped, the count reads 0 and writes take
-// nothing, so that a caller waiting for room never hangs.
+// handed to it says is still to go. The device's report is asked for again
+// after each hand-off and otherwise at most once a millisecond, so that a
+// caller polling the count byte by byte costs no system call a byte. A
+// device that fails or goes away ends the queue: its bytes are dropped, the
+// count reads 0 and writes take nothing, so that a caller waiting for room
+// never hangs.
 //
 // All members may be called from one caller thread; the lock inside is the
 // queue's own and is held only for short, non-blocking steps.
@@ -45,8 +48,17 @@ public:
     bool SendAhead(std::uint8_t byte);
     // Bytes accepted and not yet sent (at most the capacity); 0 once failed.
     std::size_t Count();
-    // Waits up to `waitMs` while fewer than `room` bytes are free.
-    void WaitForRoom(std::size_t room, int waitMs);
+    // What a status query reports: the count, and whether a modem line holds
+    // transmission.
+    struct Status {
+        std::size_t count = 0;
+        bool heldByLines = false;
+    };
+    // With fewer than `nearlyFull` bytes free, sleeps until as much room is
+    // free as the line carries in `roomLineTime` (at least `nearlyFull`), the
+    // queue is discarded or fails, or `longest` has passed; then reports.
+    Status AwaitRoom(std::size_t nearlyFull, std::chrono::nanoseconds roomLineTime,
+                     std::chrono::milliseconds longest);
     // Drops the queue and what the device holds.
     void Discard();
 
@@ -67,6 +79,8 @@ private:
     void Pump();
     // With mutex_ held.
     std::size_t DeviceShare(Clock::time_point now);
+    long DeviceReport(Clock::time_point now);
+    std::size_t CountAt(Clock::time_point now);
     std::size_t LeadBytes() const;
     void NoteHanded(std::size_t count, Clock::time_point now);
     bool LinesHoldTransmission();
@@ -80,6 +94,11 @@ private:
     std::size_t capacity_;
     std::chrono::nanoseconds charTime_;
     Clock::time_point lineFreeAt_;   // when the bytes handed so far are through the line
+    long deviceReport_ = -1;         // the device's last report of what it holds
+    Clock::time_point reportedAt_;   // when it was asked
+    std::size_t handedSinceReport_ = 0;
+    bool reportStale_ = true;        // the device dropped what it held since
+    bool pumpAwaitsBytes_ = false;   // the pump sleeps until bytes are queued
     int holdLines_ = 0;
     bool heldByLines_ = false;
     bool failed_ = false;

@@ -3,7 +3,6 @@
 // bytes it was handed at a fixed character time, behind a driver buffer that
 // behaves as a UART's (takes up to 256 held bytes, reports them) or a USB
 // adapter's (takes a block of up to 4096 only when empty, reports nothing).
-// The double notes the longest time its line stood idle between bytes.
 
 #include <algorithm>
 #include <chrono>
@@ -36,7 +35,6 @@ public:
             taken = std::min(size, kUsbBlock);
         }
         if (taken == 0) return 0;
-        if (carried_ > 0 && now > busyUntil_) longestIdle_ = std::max(longestIdle_, now - busyUntil_);
         busyUntil_ = std::max(busyUntil_, now) + charTime_ * static_cast<long long>(taken);
         carried_ += taken;
         return static_cast<long>(taken);
@@ -66,15 +64,10 @@ public:
         std::lock_guard lock(mutex_);
         vanished_ = true;
     }
-    // Bytes the line has carried or is carrying, and the longest idle time
-    // between two of them.
+    // Bytes the line has carried or is carrying.
     std::size_t Carried() {
         std::lock_guard lock(mutex_);
         return carried_;
-    }
-    std::chrono::nanoseconds LongestIdle() {
-        std::lock_guard lock(mutex_);
-        return longestIdle_;
     }
     bool LineIdle() {
         std::lock_guard lock(mutex_);
@@ -95,7 +88,6 @@ private:
     std::mutex mutex_;
     Clock::time_point busyUntil_ = Clock::now();
     std::size_t carried_ = 0;
-    std::chrono::nanoseconds longestIdle_{0};
     int discards_ = 0;
     bool vanished_ = false;
 };
