@@ -32,7 +32,7 @@ for preset in default asan tsan windows; do
   # time-out while a new Wine prefix is being created.
   cmake --build --preset "$preset" -j "$jobs" || cmake --build --preset "$preset" -j "$jobs"
   echo "== $preset: test"
-  ctest --preset "$preset" -j "$jobs" --repeat until-pass:3
+  ctest --preset "$preset" -j "$jobs"
 done
 
 # Each fuzz target for about FUZZ_SECONDS seconds (default 30) over its seed

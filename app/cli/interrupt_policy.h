@@ -33,6 +33,9 @@ public:
     // One request at `nowMs` (any monotonic milliseconds) while the run is
     // in `stage`, with `step` the last step text shown.
     InterruptAnswer OnRequest(RunStage stage, const std::string& step, std::int64_t nowMs);
+    // A request the system follows by ending the process within seconds
+    // (the console closed, logoff, shutdown): always a stop, never a warning.
+    static InterruptAnswer OnSystemEnding(RunStage stage, const std::string& step);
 
 private:
     std::optional<std::int64_t> warnedAtMs_;

@@ -9,14 +9,26 @@
 
 namespace cli {
 
+// One request to stop, as the watch hands it on.
+struct StopRequest {
+    int signalNumber = 0;  // SIGINT or SIGTERM: a stop exits with 128 plus it
+    // The system ends the process within a few seconds whatever is done
+    // (Windows: the console is closed, the user logs off, the system shuts
+    // down), so there is no time to wait for a second request.
+    bool systemEnding = false;
+};
+
 class InterruptWatch {
 public:
     // Create it before any other thread starts (later threads then leave the
     // requests to it). From then on each Ctrl-C (SIGINT) or termination
-    // request (SIGTERM) calls `onRequest` with the signal's number, on the
-    // watch's own thread, instead of ending the process.
-    explicit InterruptWatch(std::function<void(int)> onRequest);
-    // Stops watching; requests arriving later are held until the process ends.
+    // request (SIGTERM; on Windows Ctrl-Break, and the console's close,
+    // logoff and shutdown events) calls `onRequest`, on a thread that is not
+    // the caller's and never inside a signal handler, instead of ending the
+    // process.
+    explicit InterruptWatch(std::function<void(StopRequest)> onRequest);
+    // Stops watching; requests arriving later are held (POSIX) or ignored
+    // (Windows) until the process ends.
     ~InterruptWatch();
     InterruptWatch(const InterruptWatch&) = delete;
     InterruptWatch& operator=(const InterruptWatch&) = delete;

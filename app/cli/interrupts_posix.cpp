@@ -28,7 +28,7 @@ struct InterruptWatch::State {
     std::thread thread;
 };
 
-InterruptWatch::InterruptWatch(std::function<void(int)> onRequest) : state_(std::make_unique<State>()) {
+InterruptWatch::InterruptWatch(std::function<void(StopRequest)> onRequest) : state_(std::make_unique<State>()) {
     // Blocked here, in every thread started from here on, and taken by the
     // watch alone with sigtimedwait: no code runs inside a signal handler.
     const sigset_t requests = Requests();
@@ -37,7 +37,7 @@ InterruptWatch::InterruptWatch(std::function<void(int)> onRequest) : state_(std:
         const timespec poll{0, kWatchPollNs};
         while (!state->stop.load()) {
             const int number = sigtimedwait(&requests, nullptr, &poll);
-            if (number > 0) onRequest(number);
+            if (number > 0) onRequest(StopRequest{number, false});
         }
     });
 }

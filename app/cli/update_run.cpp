@@ -141,17 +141,19 @@ ExitStatus RunUpdateFromConsole(const CliOptions& options, const std::string& in
     // lines. A stop ends the process there and then: the worker cannot be
     // cancelled mid-step, and the instrument is told nothing more.
     InterruptPolicy interrupts;
-    auto onRequest = [&](int signalNumber) {
-        const InterruptAnswer answer = interrupts.OnRequest(stage, lastStep, SteadyNowMs());
+    auto onRequest = [&](StopRequest request) {
+        const InterruptAnswer answer = request.systemEnding
+                                           ? InterruptPolicy::OnSystemEnding(stage, lastStep)
+                                           : interrupts.OnRequest(stage, lastStep, SteadyNowMs());
         presenter.Finish();
         std::fprintf(streams.err, "%s\n", answer.message.c_str());
         std::fflush(nullptr);
         if (!answer.stop) return;
         ReleaseDeviceForOthers(linkHandle);
-        std::_Exit(kExitStoppedBySignal + signalNumber);
+        std::_Exit(kExitStoppedBySignal + request.signalNumber);
     };
-    const InterruptWatch watch([&](int signalNumber) {
-        window.RunOnWindowThread([&onRequest, signalNumber] { onRequest(signalNumber); });
+    const InterruptWatch watch([&](StopRequest request) {
+        window.RunOnWindowThread([&onRequest, request] { onRequest(request); });
     });
 
     // The window's side of the channel: one line per notification while the

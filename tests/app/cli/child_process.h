@@ -10,8 +10,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -103,6 +107,38 @@ public:
 
     void Signal(int number) const {
         if (pid_ > 0 && !status_) ::kill(pid_, number);
+    }
+
+    // Sends `number` to the child's descendant whose command line starts
+    // with a program named ...`programSuffix` (a Windows program that a
+    // wrapper script started under Wine). False when there is none.
+    bool SignalDescendant(const std::string& programSuffix, int number) const {
+        if (pid_ <= 0 || status_) return false;
+        std::vector<pid_t> family{pid_};
+        bool grew = true;
+        while (grew) {  // the tree below the child, one generation per pass
+            grew = false;
+            for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+                const pid_t pid = static_cast<pid_t>(std::atoi(entry.path().filename().c_str()));
+                if (pid <= 0 || std::find(family.begin(), family.end(), pid) != family.end()) continue;
+                std::ifstream stat(entry.path() / "stat");
+                std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+                const std::size_t close = text.rfind(')');
+                if (close == std::string::npos) continue;
+                std::istringstream rest(text.substr(close + 2));
+                char state = 0;
+                pid_t parent = 0;
+                rest >> state >> parent;
+                if (std::find(family.begin(), family.end(), parent) == family.end()) continue;
+                family.push_back(pid);
+                grew = true;
+                std::ifstream cmdline(entry.path() / "cmdline");
+                std::string program;
+                std::getline(cmdline, program, '\0');
+                if (program.ends_with(programSuffix)) return ::kill(pid, number) == 0;
+            }
+        }
+        return false;
     }
 
     // Waits up to `limit` for the child to end. Returns its exit status

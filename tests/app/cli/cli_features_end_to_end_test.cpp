@@ -75,6 +75,9 @@ protected:
     // goes to <name>.out and <name>.err.
     void StartSimulator(const std::string& name, std::vector<std::string> arguments) {
         arguments.insert(arguments.end(), {"--link", Path(name)});
+        // A link left by an earlier simulator of that name would name a pty
+        // that may by now be another test's.
+        fs::remove(Path(name));
         simulators_.push_back(std::make_unique<ChildProcess>(INSTRUMENT_SIM_PATH, arguments, Path(name + ".out"),
                                                              Path(name + ".err"), false));
         ASSERT_TRUE(simulators_.back()->Started());

@@ -49,4 +49,16 @@ TEST(InterruptPolicy, OnlyTheBootSideNeedsASecondRequestInTime) {
     EXPECT_NE(stop.message.find("left in its boot side"), std::string::npos);
 }
 
+// The console closed, logoff or shutdown: the system ends the process within
+// seconds, so the boot side too stops at the first request.
+TEST(InterruptPolicy, SystemEndingStopsInEveryStage) {
+    for (const RunStage stage : {RunStage::kDialogue, RunStage::kBootSide, RunStage::kEnded}) {
+        EXPECT_TRUE(cli::InterruptPolicy::OnSystemEnding(stage, "Sending update.").stop);
+    }
+    EXPECT_NE(cli::InterruptPolicy::OnSystemEnding(RunStage::kBootSide, "Sending update.")
+                  .message.find("Update stopped at \"Sending update.\" as the system is ending the program: "
+                                "the instrument is left in its boot side"),
+              std::string::npos);
+}
+
 }  // namespace

@@ -203,28 +203,54 @@ TEST_F(UpdateTest, ClosingWhileAskedAnswersNo) {
 }
 
 // As the program runs: the event loop ends with the window, then the
-// program waits for the worker before it returns.
-TEST_F(UpdateTest, ClosingDuringTheTransferLetsTheUpdateFinish) {
-    auto form = MakeForm(WriteConfiguration());
-    instrument_sim::InstrumentConfig config;
-    config.updateMethod = 1;
-    MakeInstrument(config);
-    bool closedWhileRunning = false;
-    QObject::connect(form.get(), &TMainForm::StatusShown, [&](const QString& text) {
-        if (text != "Sending kernel.") return;
-        closedWhileRunning = form->UpdateRunning();
-        form->close();
-    });
-    form->show();
-    QTimer::singleShot(0, form.get(), [&] { form->update->click(); });
-    QApplication::exec();  // until the last window has closed
-    EXPECT_TRUE(closedWhileRunning);
-    form->FinishWorker();
-    EXPECT_FALSE(form->UpdateRunning());
+// program waits for the worker before it returns. Closed in each stage of a
+// method-2 update (the question is answered Yes unless closing it is the
+// stage): before the switch the instrument is left untouched, after it the
+// update runs to its end unseen, never half flashed; either way the port is
+// closed once the program can end.
+TEST_F(UpdateTest, ClosingInEachStageEndsSoundly) {
+    const std::string kAtTheQuestion = "the question";
+    const std::vector<std::string> stages = {"Contacting instrument.", kAtTheQuestion,      "Switching to update mode.",
+                                             "Synching baud rates.",   "Sending kernel.",   "Sending update.",
+                                             "Clearing flash.",        "Erasing flash.",    "Programming flash.",
+                                             "Starting new code."};
+    const std::string iniPath = WriteConfiguration();
+    for (std::size_t index = 0; index < stages.size(); ++index) {
+        const std::string& stage = stages[index];
+        SCOPED_TRACE(stage);
+        auto form = MakeForm(iniPath);
+        MakeInstrument();
+        bool closedWhileRunning = false;
+        auto closeNow = [&] {
+            closedWhileRunning = form->UpdateRunning();
+            form->close();
+        };
+        BoxAnswerer question("Continue?", [&](const SeenBox&) {
+            if (stage != kAtTheQuestion) return QMessageBox::Yes;
+            closeNow();
+            return QMessageBox::NoButton;  // closing the window closes the box
+        });
+        QObject::connect(form.get(), &TMainForm::StatusShown, [&](const QString& text) {
+            if (text.toStdString() == stage && form->isVisible()) closeNow();
+        });
+        form->show();
+        QTimer::singleShot(0, form.get(), [&] { form->update->click(); });
+        QApplication::exec();  // until the last window has closed
+        EXPECT_TRUE(closedWhileRunning);
+        form->FinishWorker();
+        EXPECT_FALSE(form->UpdateRunning());
 
-    EXPECT_EQ(model_->Record().outcome, instrument_sim::Outcome::kCompleted);
-    Serial serial;
-    EXPECT_TRUE(serial.Open(0));
+        const instrument_sim::ModelRecord record = model_->Record();
+        const bool beforeTheSwitch = index < 2;
+        EXPECT_EQ(record.Count(EventKind::kSwitchToBoot), beforeTheSwitch ? 0 : 1);
+        if (!beforeTheSwitch) {
+            EXPECT_EQ(record.outcome, instrument_sim::Outcome::kCompleted);
+            EXPECT_EQ(record.kernel.bytes.size(), kKernelSize);
+            EXPECT_EQ(record.update.bytes.size(), kUpdateSize);
+        }
+        Serial serial;
+        EXPECT_TRUE(serial.Open(0));  // the worker closed the port
+    }
 }
 
 }  // namespace

@@ -80,6 +80,20 @@ TEST(Boot, SyncAnswersFromTheConfiguredProbe) {
     }
 }
 
+// A second probe that reaches the instrument together with the first (held
+// up on the way) was sent before the answer could be seen: it is no kernel
+// byte, and the kernel that follows the answer is echoed as sent.
+TEST(Boot, ProbeHeldUpWithTheFirstIsNoKernelByte) {
+    InstrumentConfig config;
+    config.updateMethod = 1;
+    ModelHost host(config);
+    host.Rate(kBootBaud);
+    host.Send({kSyncProbe, kSyncProbe});
+    EXPECT_EQ(host.Wait(10), (Bytes{kSyncReply}));
+    EXPECT_EQ(host.Echoed({0x03, 0x0D}), (Bytes{0x03, 0x0D}));
+    EXPECT_EQ(host.model.Record().kernel.bytes, (std::vector<std::uint8_t>{0x03, 0x0D}));
+}
+
 TEST(Boot, ProbesAtTheWrongRateNeverSync) {
     InstrumentConfig config;
     config.updateMethod = 1;

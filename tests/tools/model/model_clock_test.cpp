@@ -51,10 +51,11 @@ TEST(ModelClock, BytesFedAsTheLineTakesThemGoBackToBack) {
     // the wire: the line never idles, so 100 bytes (a probe, then 99 kernel
     // bytes) take 100 byte times.
     const std::uint8_t probe = kSyncProbe;
+    const std::uint8_t kernelByte = 0x01;  // a probe this close would be another probe
     model.HostWrite(&probe, 1);
     for (int i = 1; i < 100; ++i) {
         model.AdvanceToNs(i * byteNs - byteNs / 3);
-        model.HostWrite(&probe, 1);
+        model.HostWrite(&kernelByte, 1);
     }
     model.AdvanceToNs(100 * byteNs - 1);
     EXPECT_EQ(model.Record().kernel.bytes.size(), 98u);

@@ -2,7 +2,10 @@
 // with the simulated instrument served on a pseudo-terminal in real time.
 #include <gtest/gtest.h>
 
+#include <sys/ioctl.h>
+
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -28,6 +31,8 @@ constexpr int kAnswerTimeoutMs = 3000;
 // to the next (bytes read after the change would count as sent at the new
 // rate), as long as the worker's own pauses.
 constexpr std::uint32_t kRateSettleMs = 1000;
+// The longest wait for the session to read what the host sent.
+constexpr int kReadLimitMs = 20000;
 const std::vector<std::uint8_t> kKernel = {0x01, 0x0D, 0xAA, 0x5A, 0xA5, 0x00};
 const std::vector<std::uint8_t> kUpdate = {0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17};
 
@@ -67,8 +72,21 @@ protected:
         return line;
     }
 
+    // Waits until the session has read every byte sent so far: a byte it
+    // reads after the host's next change of rate would count as sent at
+    // that rate. On a loaded machine that can take longer than any pause.
+    void WaitUntilSessionHasRead() {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadLimitMs);
+        int pending = 0;
+        while (::ioctl(pty_->MasterFd(), FIONREAD, &pending) == 0 && pending > 0 &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+
     void SwitchToBootSide() {
         serial_.WriteText("<<ORV72>><PROGRAM>TRUE</PROGRAM></<ORV72>>", -2);
+        WaitUntilSessionHasRead();
         platform::SleepMs(kRateSettleMs);
     }
 
@@ -211,7 +229,8 @@ TEST_F(PtyConversation, ProbesAtTheWrongRateAreNoise) {
         answers += serial_.ReadByte(50) >= 0 ? 1 : 0;
     }
     EXPECT_EQ(answers, 0);
-    platform::SleepMs(kRateSettleMs);  // for the session to read the last probes
+    WaitUntilSessionHasRead();  // the last probes
+    platform::SleepMs(kRateSettleMs);
     stop_ = true;
     const SessionResult result = Finish();
     EXPECT_NE(result.summaryText.find("sync probes: 0, noise bytes: 10"), std::string::npos)

@@ -48,6 +48,7 @@ TEST(ReplayPlayer, RepliesFollowTheHostWithTheTracesDelays) {
     EXPECT_FALSE(player.NextDueUs());  // the first reply waits for the host
     EXPECT_TRUE(player.TakeDue(50'000).empty());
     Send(player, {0x0D}, 60'000);
+    Send(player, {0x0D}, 60'100);  // probed again, the answer being late: no difference
     EXPECT_EQ(player.NextDueUs(), 60'300);
     EXPECT_TRUE(player.TakeDue(60'299).empty());
     EXPECT_EQ(player.TakeDue(60'300), (std::vector<std::uint8_t>{0xAA}));

@@ -1,7 +1,5 @@
 #include "tools/instrument-sim/model/instrument_behaviour.h"
 
-#include <algorithm>
-
 namespace instrument_sim {
 namespace {
 
@@ -132,6 +130,7 @@ void InstrumentBehaviour::ReceiveSync(std::uint8_t byte, std::uint64_t nowNs) {
     const std::uint64_t at = nowNs + Ms(config_.syncReplyDelayMs);
     if (config_.syncFromProbe > 0 && record_.syncProbes >= config_.syncFromProbe) {
         Plan(at, {kSyncReply, EventKind::kSyncReplySent, kSyncReply, {}});
+        syncAnswerAtNs_ = at;
         side_ = Side::kKernel;
         if (kernelSize_ && *kernelSize_ == 0) EndKernel(nowNs, at);
     } else if (config_.preSyncReply) {
@@ -139,8 +138,25 @@ void InstrumentBehaviour::ReceiveSync(std::uint8_t byte, std::uint64_t nowNs) {
     }
 }
 
+bool InstrumentBehaviour::SentBeforeTheAnswerWasSeen(std::uint64_t arrivedNs) const {
+    // The host can send a reply only once the answer has crossed the line,
+    // which takes the answer's own byte time and then the reply's.
+    constexpr std::uint64_t kBitsPerByte = 10;
+    const std::uint64_t byteNs = kBitsPerByte * 1'000'000'000ULL / Baud();
+    return syncAnswerAtNs_ && arrivedNs < *syncAnswerAtNs_ + 2 * byteNs;
+}
+
 void InstrumentBehaviour::ReceiveKernel(std::uint8_t byte, std::uint64_t nowNs) {
     auto& kernel = record_.kernel.bytes;
+    // An instrument that answers at once has its answer on the line before
+    // a further probe can reach it. A probe that arrives sooner than the
+    // host could have replied to the answer was held up on the way with the
+    // one before (a loaded machine delays a pseudo-terminal's bytes), and
+    // the host sent it without having seen the answer: another probe, not
+    // the kernel's first byte.
+    if (kernel.empty() && byte == kSyncProbe && config_.syncReplyDelayMs == 0 && SentBeforeTheAnswerWasSeen(nowNs)) {
+        return;
+    }
     if (config_.hangUp == HangUpStage::kKernel && kernel.size() >= config_.hangUpAfterBytes) {
         HangUp(nowNs);
         return;

@@ -60,6 +60,9 @@ private:
     void ReceiveApplication(std::uint8_t byte, std::uint64_t nowNs);
     void HandleTagLine(const std::string& line, std::uint64_t nowNs);
     void ReceiveSync(std::uint8_t byte, std::uint64_t nowNs);
+    // A byte that arrived at `arrivedNs` was sent before the host could
+    // have received the sync answer.
+    bool SentBeforeTheAnswerWasSeen(std::uint64_t arrivedNs) const;
     void ReceiveKernel(std::uint8_t byte, std::uint64_t nowNs);
     // The kernel is complete: its last byte came at `lastByteNs`, the end
     // code goes out at `atNs`.
@@ -89,6 +92,7 @@ private:
     std::optional<std::uint32_t> updateSize_;
     std::optional<std::uint64_t> gapDeadlineNs_;
     std::multimap<std::uint64_t, PlannedByte> planned_;
+    std::optional<std::uint64_t> syncAnswerAtNs_;  // when the sync answer was planned
 };
 
 }  // namespace instrument_sim

@@ -1,10 +1,15 @@
 #include "tools/instrument-sim/pty/pty_session.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <optional>
 #include <vector>
 
 #include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include "tools/instrument-sim/model/instrument_model.h"
 #include "tools/instrument-sim/model/wire.h"
@@ -71,6 +76,31 @@ private:
     int previous_;
 };
 
+// While it lives, the calling thread runs with a high scheduling weight
+// when the system allows it (root, or CAP_SYS_NICE), and as before when not.
+// A real instrument answers in its own time whatever the host machine does;
+// on a loaded machine a simulator at normal weight can answer later than
+// the host waits (50 ms for the sync answer), and the host then probes again
+// into what the instrument takes for the kernel.
+class TimelyScheduling {
+public:
+    TimelyScheduling() : thread_(static_cast<id_t>(::syscall(SYS_gettid))) {
+        errno = 0;
+        const int previous = ::getpriority(PRIO_PROCESS, thread_);
+        if (errno == 0 && ::setpriority(PRIO_PROCESS, thread_, kTimelyNice) == 0) previous_ = previous;
+    }
+    ~TimelyScheduling() {
+        if (previous_) ::setpriority(PRIO_PROCESS, thread_, *previous_);
+    }
+    TimelyScheduling(const TimelyScheduling&) = delete;
+    TimelyScheduling& operator=(const TimelyScheduling&) = delete;
+
+private:
+    static constexpr int kTimelyNice = -15;
+    id_t thread_;
+    std::optional<int> previous_;
+};
+
 // How long to wait from `nowNs`: until the model's next due time, at most
 // the longest wait between two looks at the line.
 std::uint64_t WaitNs(const InstrumentModel& model, std::uint64_t nowNs) {
@@ -117,6 +147,7 @@ SessionResult ServeOneUpdate(PseudoTerminal& pty, const SessionOptions& options,
                              const std::atomic<bool>& stop) {
     InstrumentModel model(options.config);
     const PreciseTimers preciseTimers;
+    const TimelyScheduling timelyScheduling;
     const SessionClock clock;
     const std::uint64_t lingerNs = std::uint64_t{kFinishLingerMs} * kNsPerMs;
     const std::uint64_t idleTimeoutNs = std::uint64_t{options.idleTimeoutMs} * kNsPerMs;

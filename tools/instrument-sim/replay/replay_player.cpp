@@ -14,6 +14,10 @@ std::string HexByte(std::uint8_t byte) {
     return text;
 }
 
+// The host's synchronisation probe, and the step in which it is sent.
+constexpr std::uint8_t kSyncProbe = 0x0D;
+constexpr const char* kSyncStep = "Synching baud rates.";
+
 std::string AfterStep(const std::string& step) {
     return step.empty() ? "before the first step" : "after \"" + step + "\"";
 }
@@ -49,12 +53,21 @@ void ReplayPlayer::HostBytes(const std::uint8_t* bytes, std::size_t count, std::
         rateDifference_ = RateDifference{hostSeen_, baudOfHostByte_[hostSeen_], hostBaud};
     }
     for (std::size_t i = 0; i < count; ++i) {
+        if (IsRepeatedProbe(bytes[i])) continue;
         if (hostSeen_ < expectedHost_.size() && !difference_ && bytes[i] != expectedHost_[hostSeen_]) {
             difference_ = ReplayDifference{hostSeen_, expectedHost_[hostSeen_], bytes[i], markerOfHostByte_[hostSeen_]};
         }
         ++hostSeen_;
     }
     Advance(nowUs);
+}
+
+bool ReplayPlayer::IsRepeatedProbe(std::uint8_t byte) const {
+    // The host waits only briefly for the answer to a probe: when the answer
+    // is late (a loaded machine), it probes once more than in the trace.
+    return byte == kSyncProbe && hostSeen_ > 0 && hostSeen_ < expectedHost_.size() &&
+           expectedHost_[hostSeen_ - 1] == kSyncProbe && expectedHost_[hostSeen_] != kSyncProbe &&
+           markerOfHostByte_[hostSeen_ - 1] == kSyncStep;
 }
 
 void ReplayPlayer::Advance(std::int64_t nowUs) {

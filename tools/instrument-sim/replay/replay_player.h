@@ -3,7 +3,8 @@
 // host. Each run of bytes the instrument sent in the trace is due once the
 // host has sent every byte that preceded it in the trace, after the same
 // delay as in the trace; the host's bytes are compared with the trace's as
-// they come, and the first difference is kept. Pure: the caller feeds bytes
+// they come, and the first difference is kept (a synchronisation probe
+// repeated because its answer came late is not one). Pure: the caller feeds bytes
 // and times (microseconds on any monotonic clock) and writes what is due.
 
 #include <cstdint>
@@ -64,6 +65,9 @@ private:
         std::uint64_t hostEnd = 0;  // host bytes up to and with this step
         std::string lastStep;
     };
+    // A synchronisation probe beyond those of the trace, sent right after
+    // its last one: skipped, not compared.
+    bool IsRepeatedProbe(std::uint8_t byte) const;
     // Moves past host steps the host has completed; sets the anchor.
     void Advance(std::int64_t nowUs);
 
