@@ -58,9 +58,6 @@ constexpr int kFlushReceive = 0;
 constexpr int kFlushTransmit = 1;
 constexpr int kFlushWholeQueue = 0;
 
-// The queue-status detail that Dump asks for.
-constexpr int kDumpStatusDetail = 7;
-
 // Waiting without keeping a core busy: Idle waits at most this long for a
 // received byte, and a transmit queue with less room than kNearlyFullRoom
 // waits at most kFullQueueWaitMs for the device to finish its write (its
@@ -661,7 +658,7 @@ void QvComWin32::Dump(const QvDumpSink& sink) {
                 static_cast<unsigned>(s.XoffLim), DumpChar(s.EofChar), DumpChar(s.EvtChar))
              .c_str());
     QvQueueStatus status;
-    QueueStatus(status, kDumpStatusDetail);
+    QueueStatus(status, kQueueDetailAll);
     sink(Format("RX sz/ct: %5d/%-5d  TX sz/ct: %5d/%-5d  BLOCK SENT:%d  BLOCK RECEIVED:%d", status.rxSize,
                 status.rxCount, status.txSize, status.txCount, (status.holdFlags & kHoldXoffSent) != 0 ? 1 : 0,
                 (status.holdFlags & kHoldTxHeld) != 0 ? 1 : 0)

@@ -279,7 +279,7 @@ void SimulatedPort::Dump(const QvDumpSink& sink) {
                   static_cast<int>(baud_), dataBits_, parity_);
     sink(line);
     QvQueueStatus status;
-    QueueStatus(status, 7);
+    QueueStatus(status, kQueueDetailAll);
     std::snprintf(line, sizeof line, "RX sz/ct: %5d/%-5d  TX sz/ct: %5d/%-5d",
                   static_cast<int>(status.rxSize), static_cast<int>(status.rxCount),
                   static_cast<int>(status.txSize), static_cast<int>(status.txCount));
