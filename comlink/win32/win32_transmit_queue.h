@@ -16,7 +16,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <memory>
 #include <vector>
 
 class Win32CommApi;
@@ -37,7 +36,7 @@ public:
     // plus the write in flight.
     std::size_t Count(HANDLE device);
     // True while the device holds a write that has not finished.
-    bool WriteInFlight() const { return inFlight_ != nullptr; }
+    bool WriteInFlight() const { return inFlight_; }
     // Waits at most `waitMs` for the write in flight to finish (its event);
     // without one, returns at once.
     void WaitForProgress(HANDLE device, DWORD waitMs);
@@ -49,7 +48,13 @@ public:
     void End(HANDLE device);
 
 private:
-    struct Transfer;  // the write in flight: its record, its event and its bytes
+    // The write in flight. The system reads its bytes and writes its record
+    // until it finishes, so both live here until then, whatever the caller
+    // does; the one record serves every write in turn.
+    struct Transfer {
+        OVERLAPPED overlap{};
+        std::vector<std::uint8_t> bytes;
+    };
 
     // Forgets the write in flight once finished; a short one gives its unsent
     // bytes back to the front of the queue.
@@ -57,10 +62,11 @@ private:
     // Hands the waiting bytes to the device as one write when none is in
     // flight. The count of bytes the device refused outright (dropped).
     std::size_t Start(HANDLE device);
-    void GiveBack(const Transfer& transfer, DWORD sent);
+    void GiveBack(DWORD sent);
 
     Win32CommApi& comm_;
     std::deque<std::uint8_t> waiting_;
-    std::unique_ptr<Transfer> inFlight_;
+    Transfer transfer_;
+    bool inFlight_ = false;
     HANDLE event_ = nullptr;  // manual-reset, for the write in flight
 };
