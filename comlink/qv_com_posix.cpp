@@ -22,7 +22,7 @@
 #include "comlink/posix/device_file.h"
 #include "comlink/posix/line_rate.h"
 #include "comlink/posix/termios_settings.h"
-#include "comlink/posix/transmit_queue.h"
+#include "comlink/transmit_queue.h"
 
 struct QvComPosix::DeviceState {
     termios saved{};  // the device's settings when opened, restored at close
@@ -43,13 +43,6 @@ constexpr int kMaxQueueSize = 0xFFFF;
 
 // Longest wait of Idle.
 constexpr int kIdleWaitMs = 1;
-// A transmit queue with less room than a UART's FIFO counts as nearly full:
-// QueueStatus first sleeps until the line has carried this much line time
-// of it (or the longest wait has passed), so that a caller polling the count
-// wakes about twenty times a second instead of once a byte.
-constexpr std::size_t kNearlyFullRoom = 16;
-constexpr std::chrono::milliseconds kRoomLineTime{50};
-constexpr std::chrono::milliseconds kFullQueueLongestWait{100};
 
 // Line-error bits gathered in lineErrors_.
 constexpr std::uint32_t kErrRxOverflow = 0x01;

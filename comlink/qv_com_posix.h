@@ -16,7 +16,7 @@
 #include <optional>
 
 #include "comlink/posix/posix_settings.h"
-#include "comlink/posix/transmit_device.h"
+#include "comlink/posix/terminal_transmit_device.h"
 #include "comlink/qv_com_link.h"
 
 class TransmitQueue;

@@ -9,10 +9,13 @@
 #include <new>
 #include <string>
 
+#include "comlink/character_time.h"
 #include "comlink/port_devices.h"
+#include "comlink/transmit_queue.h"
 #include "comlink/win32/win32_comm_api.h"
 #include "comlink/win32/win32_device_name.h"
-#include "comlink/win32/win32_transmit_queue.h"
+#include "comlink/win32/win32_first_byte_wait.h"
+#include "comlink/win32/win32_transmit_device.h"
 
 namespace {
 
@@ -59,15 +62,9 @@ constexpr int kFlushTransmit = 1;
 constexpr int kFlushWholeQueue = 0;
 
 // Waiting without keeping a core busy: Idle waits at most this long for a
-// received byte, and a transmit queue with less room than kNearlyFullRoom
-// waits at most kFullQueueWaitMs for the device to finish its write (its
-// event ends the wait as soon as it does; without a write in flight, a
-// sleep of kFullQueueSleepMs). The system timer runs at kTimerPeriodMs while
-// a device is open so that the short waits last about 1 ms.
+// received byte. The system timer runs at kTimerPeriodMs while a device is
+// open so that the short waits last about 1 ms.
 constexpr DWORD kIdleWaitMs = 1;
-constexpr DWORD kFullQueueWaitMs = 50;
-constexpr DWORD kFullQueueSleepMs = 1;
-constexpr std::int32_t kNearlyFullRoom = 16;
 constexpr UINT kTimerPeriodMs = 1;
 // Where a device cannot wait for received bytes (a wait that fails at once or
 // ends in an error, as under Wine), Idle sleeps instead after this many
@@ -115,13 +112,11 @@ QvComWin32::QvComWin32(int index, int rxSize, int txSize)
       readOverlap(NewZeroed<OVERLAPPED>()),
       timeouts_(NewZeroed<COMMTIMEOUTS>()),
       comm_(ActiveWin32CommApi()),
-      transmit_(new (std::nothrow) Win32TransmitQueue(comm_)),
       eventOverlap_(NewZeroed<OVERLAPPED>()) {
     if (!HasRecords()) {
         settings.reset();
         readOverlap.reset();
         timeouts_.reset();
-        transmit_.reset();
         eventOverlap_.reset();
         lastError = LINK_ERR_NO_MEMORY;
         return;
@@ -144,7 +139,7 @@ QvComWin32::~QvComWin32() {
 }
 
 bool QvComWin32::HasRecords() const {
-    return settings && readOverlap && timeouts_ && transmit_ && eventOverlap_;
+    return settings && readOverlap && timeouts_ && eventOverlap_;
 }
 
 int QvComWin32::Open(int) {
@@ -202,6 +197,7 @@ int QvComWin32::Open(int) {
         lastError = MapSystemErrorValue(static_cast<std::int32_t>(systemError));
         return lastError;
     }
+    PaceTransmitQueue();
     return LINK_OK;
 }
 
@@ -218,6 +214,9 @@ int QvComWin32::OpenDevice() {
         return lastError;
     }
     handle = opened;
+    transmitDevice_ = std::make_unique<Win32TransmitDevice>(comm_, handle);
+    transmit_ = std::make_unique<TransmitQueue>(*transmitDevice_, static_cast<std::size_t>(txQueueSize));
+    firstByte_ = std::make_unique<Win32FirstByteWait>(comm_);
     inputReported_ = false;
     eventWaitUsable_ = true;
     eventWaitFailures_ = 0;
@@ -251,7 +250,9 @@ int QvComWin32::CloseDevice() {
 }
 
 void QvComWin32::EndPendingTransfers() {
-    if (transmit_) transmit_->End(handle);
+    transmit_.reset();  // joins its thread
+    transmitDevice_.reset();  // ends the write in flight
+    firstByte_.reset();       // never leaves a read pending; drops a byte it held
     if (!eventWaitPending_) return;
     comm_.CancelIoEx(handle, eventOverlap_.get());
     DWORD transferred = 0;
@@ -264,7 +265,14 @@ int QvComWin32::SendSettings() {
         lastError = MapSystemError();
         return lastError;
     }
+    PaceTransmitQueue();
     return LINK_OK;
+}
+
+void QvComWin32::PaceTransmitQueue() {
+    if (!transmit_) return;
+    const DCB& s = *settings;
+    transmit_->SetCharTime(CharacterTime(s.BaudRate, s.ByteSize, s.Parity != kParityCodeNone, s.StopBits));
 }
 
 int QvComWin32::MapSystemError() { return MapSystemErrorValue(static_cast<std::int32_t>(comm_.GetLastError())); }
@@ -276,29 +284,21 @@ int QvComWin32::MapSystemErrorValue(std::int32_t systemError) {
     return LINK_ERR_GENERAL;
 }
 
-void QvComWin32::ReadQueues(std::uint32_t& received, std::uint32_t& queued, std::uint16_t* holdFlags) {
+void QvComWin32::ReadQueues(std::uint32_t& received, std::uint16_t* holdFlags) {
     DWORD errors = 0;
     COMSTAT stat{};
     received = 0;
-    queued = 0;
     if (holdFlags != nullptr) *holdFlags = 0;
+    if (transmitDevice_) lineErrors |= transmitDevice_->TakeLineErrors();
+    const std::uint32_t held = firstByte_ && firstByte_->HasByte() ? 1 : 0;
+    received = held;
     if (!comm_.ClearCommError(handle, &errors, &stat)) return;
     lineErrors |= errors;
-    received = stat.cbInQue;
-    queued = stat.cbOutQue;
+    received = stat.cbInQue + held;
     if (holdFlags != nullptr) {
         if (stat.fCtsHold || stat.fDsrHold || stat.fXoffHold) *holdFlags |= kHoldTxHeld;
         if (stat.fXoffSent) *holdFlags |= kHoldXoffSent;
     }
-}
-
-std::int32_t QvComWin32::TransmitCount(std::uint32_t deviceQueued) {
-    // A device that counts its queue counts the unfinished write in it; one
-    // that reports 0 regardless (Wine on a pty) still has it to send, and the
-    // port's own queue is behind it.
-    const std::int64_t own = transmit_ ? static_cast<std::int64_t>(transmit_->Count(handle)) : 0;
-    const std::int64_t queued = std::max<std::int64_t>(deviceQueued, own);
-    return static_cast<std::int32_t>(std::min<std::int64_t>(queued, INT32_MAX));
 }
 
 int QvComWin32::Idle() {
@@ -307,15 +307,16 @@ int QvComWin32::Idle() {
         return 0;
     }
     std::uint32_t received = 0;
-    std::uint32_t queued = 0;
-    ReadQueues(received, queued);
+    ReadQueues(received);
     // Input already reported and not read since does not end the wait again,
     // or a loop that leaves it unread would spin.
     if (received > 0 && !inputReported_) {
         inputReported_ = true;
         return 0;
     }
-    if (!WaitForReceiveEvent(kIdleWaitMs)) comm_.Sleep(kIdleWaitMs);
+    if (WaitForReceiveEvent(kIdleWaitMs)) return 0;
+    if (received == 0 && firstByte_ && firstByte_->Wait(handle, *timeouts_, kIdleWaitMs)) return 0;
+    comm_.Sleep(kIdleWaitMs);
     return 0;
 }
 
@@ -370,34 +371,26 @@ void QvComWin32::NoteEventWait(bool worked) {
 
 int QvComWin32::PollStatus() {
     std::uint32_t received = 0;
-    std::uint32_t queued = 0;
-    ReadQueues(received, queued);
+    ReadQueues(received);
     DWORD lines = 0;
     const BOOL ok = comm_.GetCommModemStatus(handle, &lines);
     modemStatus = static_cast<std::uint8_t>(lines & kModemStatusBits);
     return ok;
 }
 
-int QvComWin32::QueueStatus(QvQueueStatus& status, int) {
+int QvComWin32::QueueStatus(QvQueueStatus& status, int detail) {
     std::uint32_t received = 0;
-    std::uint32_t queued = 0;
     std::uint16_t holdFlags = 0;
-    ReadQueues(received, queued, &holdFlags);
-    std::int32_t transmitCount = TransmitCount(queued);
-    if (transmitCount > 0 && txQueueSize - transmitCount < kNearlyFullRoom) {
-        if (transmit_ && transmit_->WriteInFlight()) {
-            transmit_->WaitForProgress(handle, kFullQueueWaitMs);
-        } else {
-            comm_.Sleep(kFullQueueSleepMs);
-        }
-        ReadQueues(received, queued, &holdFlags);
-        transmitCount = TransmitCount(queued);
-    }
+    // The transmit count alone is the port's own: a caller asking for it once
+    // a byte costs no system call a byte.
+    if (detail != kQueueDetailTransmitCount) ReadQueues(received, &holdFlags);
+    std::size_t transmitCount = 0;
+    if (transmit_) transmitCount = transmit_->AwaitRoom(kNearlyFullRoom, kRoomLineTime, kFullQueueLongestWait).count;
     status.rxTag = 1;
     status.rxCount = static_cast<std::int32_t>(received);
     status.rxSize = rxQueueSize;
     status.txTag = 1;
-    status.txCount = transmitCount;
+    status.txCount = static_cast<std::int32_t>(transmitCount);
     status.txSize = txQueueSize;
     status.holdFlags = holdFlags;
     return 0;
@@ -409,6 +402,7 @@ int QvComWin32::SetBufferSizes(int rxSize, int xoffLimit, int txSize) {
     Flush(kFlushTransmit, kFlushWholeQueue);
     if (rxSize != 0) rxQueueSize = ClampQueueSize(rxSize);
     if (txSize != 0) txQueueSize = ClampQueueSize(txSize);
+    if (transmit_) transmit_->SetCapacity(static_cast<std::size_t>(txQueueSize));
     settings->XonLim = static_cast<WORD>(rxQueueSize / kXonLimitDivisor);
     if (xoffLimit != 0) settings->XoffLim = static_cast<WORD>(ClampQueueSize(xoffLimit));
     comm_.SetupComm(handle, static_cast<DWORD>(rxQueueSize), static_cast<DWORD>(txQueueSize));
@@ -567,24 +561,11 @@ int QvComWin32::WriteString(const char* text) {
 
 int QvComWin32::Write(const void* buffer, int length) {
     if (buffer == nullptr || length <= 0) return 0;
-    int written = 0;
-    if (HasRecords()) {
-        // While the device holds a write of ours, its own count is within
-        // ours: it is not asked (a system call per byte otherwise).
-        std::uint32_t received = 0;
-        std::uint32_t queued = 0;
-        if (!transmit_->WriteInFlight()) ReadQueues(received, queued);
-        const std::int32_t room = txQueueSize - TransmitCount(queued);
-        // Unsigned, as the queue arithmetic has it: a queue counted past its
-        // size does not cut the write.
-        const int wanted =
-            static_cast<std::uint32_t>(length) < static_cast<std::uint32_t>(room) ? length : room;
-        if (wanted > 0) {
-            written = static_cast<int>(transmit_->Write(handle, static_cast<const std::uint8_t*>(buffer),
-                                                        static_cast<std::size_t>(wanted)));
-            if (written < wanted) ReadQueues(received, queued);  // the device refused: gather its errors
-        }
+    std::size_t accepted = 0;
+    if (transmit_) {
+        accepted = transmit_->Write(static_cast<const std::uint8_t*>(buffer), static_cast<std::size_t>(length));
     }
+    const int written = static_cast<int>(accepted);
     if (written < length) lastError = LINK_ERR_WRITE_SHORT;
     return written;
 }
@@ -601,34 +582,40 @@ int QvComWin32::ReadByte() {
 int QvComWin32::Read(void* buffer, int length) {
     inputReported_ = false;
     if (buffer == nullptr || length <= 0 || !HasRecords()) return 0;
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
+    int delivered = 0;
+    if (firstByte_ && firstByte_->HasByte()) {
+        bytes[delivered++] = firstByte_->TakeByte();
+        if (delivered == length) return delivered;
+    }
     std::uint32_t received = 0;
-    std::uint32_t queued = 0;
-    ReadQueues(received, queued);
-    if (received == 0) return 0;
-    const DWORD wanted = std::min<DWORD>(received, static_cast<DWORD>(length));
+    ReadQueues(received);
+    if (received == 0) return delivered;
+    const DWORD wanted = std::min<DWORD>(received, static_cast<DWORD>(length - delivered));
     DWORD count = 0;
     *readOverlap = OVERLAPPED{};
-    bool goingOn = comm_.ReadFile(handle, buffer, wanted, &count, readOverlap.get()) != FALSE;
+    bool goingOn = comm_.ReadFile(handle, bytes + delivered, wanted, &count, readOverlap.get()) != FALSE;
     if (!goingOn) {
         goingOn = comm_.GetLastError() == ERROR_IO_PENDING;
-        if (!goingOn) ReadQueues(received, queued);
+        if (!goingOn) ReadQueues(received);
     }
     // A read that failed outright has nothing to wait for.
     if (goingOn && count < wanted) {
         DWORD finalCount = 0;
         if (comm_.GetOverlappedResult(handle, readOverlap.get(), &finalCount, TRUE)) count = finalCount;
     }
-    return static_cast<int>(count);
+    return delivered + static_cast<int>(count);
 }
 
 int QvComWin32::Flush(int direction, int limit) {
     if (direction != kFlushReceive) {
         comm_.PurgeComm(handle, PURGE_TXCLEAR);
-        if (transmit_) transmit_->DropWaiting();
+        if (transmit_) transmit_->Discard();
         return LINK_OK;
     }
     if (limit <= kFlushWholeQueue) {
         comm_.PurgeComm(handle, PURGE_RXCLEAR);
+        if (firstByte_) firstByte_->Drop();
         inputReported_ = false;
         return LINK_OK;
     }

@@ -20,8 +20,10 @@
 struct _DCB;
 struct _OVERLAPPED;
 struct _COMMTIMEOUTS;
+class TransmitQueue;
 class Win32CommApi;
-class Win32TransmitQueue;
+class Win32FirstByteWait;
+class Win32TransmitDevice;
 
 class QvComWin32 : public QvComLink {
 public:
@@ -37,8 +39,9 @@ public:
 
     // Returns at once when received bytes wait that no Idle has reported
     // yet; otherwise waits at most about 1 ms for the device to receive a
-    // byte (a device event, or a plain 1 ms sleep where the system cannot
-    // wait for one). Always 0.
+    // byte: a device event; where the system cannot wait for one, a one-byte
+    // read with a 1 ms time-out (win32/win32_first_byte_wait.h); where it
+    // cannot wait that way either, a plain 1 ms sleep. Always 0.
     int Idle() override;
     // Gathers line errors and the modem lines. The modem-status call's
     // success flag.
@@ -51,10 +54,13 @@ public:
     // Empties both queues, drops DTR and RTS, ends any transfer still
     // pending, releases the device. 0, or -829 when the release failed.
     int CloseDevice() override;
-    // Fills `status` (`detail` is ignored). A transmit queue with almost no
-    // room first waits a little for the device to finish its write (at most
-    // kFullQueueWaitMs, less when the write ends sooner), so that a caller
-    // polling the count does not keep a core busy. Always 0.
+    // Fills `status`; the transmit count is the bytes accepted and not yet
+    // sent. A nearly full transmit queue (less than 16 bytes free) is
+    // reported once the line has carried 50 ms of it (at most 100 ms later),
+    // so that a caller polling the count does not keep a core busy. With
+    // kQueueDetailTransmitCount the device is not asked: the receive count
+    // and the hold flags read 0, and line errors wait for the next query.
+    // Always 0.
     int QueueStatus(QvQueueStatus& status, int detail) override;
     // 0 keeps a value. Empties both queues. 0 or the mapped code.
     int SetBufferSizes(int rxSize, int xoffLimit, int txSize) override;
@@ -75,9 +81,10 @@ public:
     int WriteByte(std::uint8_t byte) override;
     int WriteString(const char* text) override;
     // Queues what fits in the transmit queue without waiting; fewer bytes
-    // than asked records -805. Returns the count queued. The device holds at
-    // most one write at a time; the rest waits in the port's own queue, in
-    // order (win32/win32_transmit_queue.h).
+    // than asked records -805. Returns the count queued. The port's own queue
+    // (TransmitQueue, whose thread runs from OpenDevice to CloseDevice) feeds
+    // the device at line rate, one write at a time
+    // (win32/win32_transmit_device.h).
     int Write(const void* buffer, int length) override;
     // Sends one byte ahead of the queue. 0 or -801 (not left in lastError).
     int TransmitImmediate(std::uint8_t byte) override;
@@ -122,13 +129,15 @@ private:
     bool HasRecords() const;
     // Sends the whole settings record. 0, or the mapped code in lastError.
     int SendSettings();
-    // ClearCommError: ORs the device's error bits into lineErrors and gives
-    // the bytes received and queued for sending (0 and 0 when it fails).
-    void ReadQueues(std::uint32_t& received, std::uint32_t& queued, std::uint16_t* holdFlags = nullptr);
-    // Bytes queued for sending: the device's count, or the bytes of this
-    // port's own queue and unfinished write when the device counts fewer.
-    std::int32_t TransmitCount(std::uint32_t deviceQueued);
-    // Ends every transfer still pending on the device before it is released.
+    // ClearCommError: ORs the device's error bits into lineErrors (with those
+    // the transmit side took from it) and gives the bytes received (0 when it
+    // fails).
+    void ReadQueues(std::uint32_t& received, std::uint16_t* holdFlags = nullptr);
+    // Gives the transmit queue the line time of a character as the settings
+    // record has it.
+    void PaceTransmitQueue();
+    // Stops the transmit queue and ends every transfer still pending on the
+    // device before it is released.
     void EndPendingTransfers();
     // Waits at most `waitMs` for a device event; false when the device cannot
     // wait for one (the caller then sleeps instead).
@@ -152,11 +161,13 @@ private:
     std::int32_t rxQueueSize = 0;
 
     // Beyond the record: the device's time-outs as read at open, the calls
-    // to the system, the transmit queue, and the state of the wait for
-    // received bytes.
+    // to the system, the transmit side while open, and the state of the wait
+    // for received bytes.
     std::unique_ptr<_COMMTIMEOUTS> timeouts_;
     Win32CommApi& comm_;
-    std::unique_ptr<Win32TransmitQueue> transmit_;
+    std::unique_ptr<Win32TransmitDevice> transmitDevice_;
+    std::unique_ptr<TransmitQueue> transmit_;  // uses transmitDevice_
+    std::unique_ptr<Win32FirstByteWait> firstByte_;  // while open
     std::unique_ptr<_OVERLAPPED> eventOverlap_;  // with its own event, for WaitCommEvent
     unsigned long eventsSeen_ = 0;               // written by a pending WaitCommEvent
     std::uint32_t eventMask_ = 0;                // the mask last set on the device

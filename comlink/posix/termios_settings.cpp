@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <iterator>
 
+#include "comlink/character_time.h"
+
 namespace {
 
 constexpr int kSmallestTerminalDataBits = 5;  // the smallest character size a terminal knows
@@ -144,10 +146,5 @@ bool DeviceKeptSettings(const termios& wanted, const termios& taken, bool compar
 }
 
 std::chrono::nanoseconds CharacterTime(const QvPosixSettings& settings) {
-    if (settings.baudRate == 0) return std::chrono::nanoseconds::zero();
-    // Start bit, data bits, parity bit and stop bits, in half bits.
-    int halfBits = 2 + 2 * settings.byteSize + (settings.parity != kParityNone ? 2 : 0);
-    halfBits += settings.stopBits == kStopBitsOne ? 2 : settings.stopBits == kStopBitsOneAndHalf ? 3 : 4;
-    constexpr long long kHalfBitNsAtOneBaud = 500'000'000;
-    return std::chrono::nanoseconds(halfBits * kHalfBitNsAtOneBaud / settings.baudRate);
+    return CharacterTime(settings.baudRate, settings.byteSize, settings.parity != kParityNone, settings.stopBits);
 }

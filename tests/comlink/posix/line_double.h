@@ -11,7 +11,7 @@
 #include <mutex>
 #include <thread>
 
-#include "comlink/posix/transmit_device.h"
+#include "comlink/transmit_device.h"
 
 namespace pty_test {
 

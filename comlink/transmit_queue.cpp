@@ -1,29 +1,14 @@
-#include "comlink/posix/transmit_queue.h"
-
-#include <signal.h>
+#include "comlink/transmit_queue.h"
 
 #include <algorithm>
-#include <utility>
 #include <vector>
+
+#include "comlink/pump_thread.h"
 
 namespace {
 
 using std::chrono::milliseconds;
 using std::chrono::nanoseconds;
-
-// Starts `body` on a thread that takes none of the process's signals: they
-// belong to the program (a front end may wait for Ctrl-C on a thread of its
-// own, with the signals blocked everywhere else), never to the port's pump.
-template <typename Body>
-std::thread StartWithoutSignals(Body&& body) {
-    sigset_t all;
-    sigset_t previous;
-    sigfillset(&all);
-    pthread_sigmask(SIG_SETMASK, &all, &previous);
-    std::thread thread(std::forward<Body>(body));
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    return thread;
-}
 
 // Line time of one character at 115200 baud, 8N1, until the port sets its own.
 constexpr nanoseconds kDefaultCharTime{86'806};
@@ -51,7 +36,7 @@ TransmitQueue::TransmitQueue(TransmitDevice& device, std::size_t capacity)
       capacity_(capacity),
       charTime_(kDefaultCharTime),
       lineFreeAt_(Clock::now()),
-      pump_(StartWithoutSignals([this] { Pump(); })) {}
+      pump_(StartPumpThread([this] { Pump(); })) {}
 
 TransmitQueue::~TransmitQueue() {
     {

@@ -1,4 +1,4 @@
-#include "comlink/posix/transmit_device.h"
+#include "comlink/posix/terminal_transmit_device.h"
 
 #include <poll.h>
 #include <sys/ioctl.h>

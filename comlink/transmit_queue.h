@@ -1,6 +1,7 @@
 #pragma once
-// TransmitQueue: the POSIX port's own transmit queue, which behaves on every
-// kind of device as a serial driver's queue of the configured size does.
+// TransmitQueue: a port's own transmit queue, which behaves on every kind of
+// device as a serial driver's queue of the configured size does. Both port
+// types keep one.
 //
 // A write takes what fits among the bytes not yet on the wire and returns at
 // once; a private thread (started by the constructor, joined by the
@@ -30,7 +31,15 @@
 #include <mutex>
 #include <thread>
 
-#include "comlink/posix/transmit_device.h"
+#include "comlink/transmit_device.h"
+
+// What a port's status query waits for when the queue is nearly full: less
+// room than a UART's FIFO holds; it then sleeps until the line has carried
+// this much line time of it, or the longest wait has passed, so that a caller
+// polling the count wakes about twenty times a second instead of once a byte.
+inline constexpr std::size_t kNearlyFullRoom = 16;
+inline constexpr std::chrono::milliseconds kRoomLineTime{50};
+inline constexpr std::chrono::milliseconds kFullQueueLongestWait{100};
 
 class TransmitQueue {
 public:
