@@ -44,4 +44,8 @@ private:
 // claims it for exclusive use, and that claim outlives the process.
 void ReleaseDeviceForOthers(std::intptr_t handle);
 
+// Ends the process at once with `status`, running no exit handlers and no
+// clean-up of the libraries it uses: what it printed must already be flushed.
+[[noreturn]] void EndStoppedProcess(int status);
+
 }  // namespace cli

@@ -5,6 +5,7 @@
 #include <time.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <thread>
 
 namespace cli {
@@ -51,5 +52,7 @@ void ReleaseDeviceForOthers(std::intptr_t handle) {
     // The POSIX port's handle is its descriptor + 1, so that 0 means closed.
     if (handle > 0) ::ioctl(static_cast<int>(handle - 1), TIOCNXCL);
 }
+
+void EndStoppedProcess(int status) { std::_Exit(status); }
 
 }  // namespace cli

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <mutex>
 
 namespace cli {
@@ -69,5 +70,15 @@ InterruptWatch::~InterruptWatch() {
 
 // The system releases the port with the process's last handle.
 void ReleaseDeviceForOthers(std::intptr_t) {}
+
+// ExitProcess ends the other threads wherever they are and then lets every
+// library clean up, which can wait on a lock one of those threads held (the
+// worker in a device call, the console's event thread); under Wine such an
+// exit now and then ended killed (status 137) instead of with its own status.
+// TerminateProcess ends every thread at once, with the status given.
+void EndStoppedProcess(int status) {
+    ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(status));
+    std::_Exit(status);
+}
 
 }  // namespace cli

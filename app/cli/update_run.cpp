@@ -150,7 +150,7 @@ ExitStatus RunUpdateFromConsole(const CliOptions& options, const std::string& in
         std::fflush(nullptr);
         if (!answer.stop) return;
         ReleaseDeviceForOthers(linkHandle);
-        std::_Exit(kExitStoppedBySignal + request.signalNumber);
+        EndStoppedProcess(kExitStoppedBySignal + request.signalNumber);
     };
     const InterruptWatch watch([&](StopRequest request) {
         window.RunOnWindowThread([&onRequest, request] { onRequest(request); });
