@@ -53,8 +53,11 @@ prefix_ticks() {
 }
 prefix_ticks >"$work/before"
 TIMEFORMAT='%R %U %S'
-{ time wine_run "$exe" --ini "Z:${work//\//\\}\\update.ini" --device "COM$port" --yes --raw \
-    >"$work/lines" 2>/dev/null; } 2>"$work/usage"
+# Timed in a subshell of its own: `time` adds the CPU of every child that its
+# shell reaps meanwhile, and the simulator, this shell's background child,
+# ends during the update's final pause.
+( time wine_run "$exe" --ini "Z:${work//\//\\}\\update.ini" --device "COM$port" --yes --raw \
+    >"$work/lines" 2>/dev/null ) 2>"$work/usage"
 prefix_ticks >"$work/after"
 stop_simulator
 
