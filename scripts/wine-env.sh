@@ -8,14 +8,22 @@
 #     use (about 6 s; serialised with a lock, so parallel tests may call it).
 #   wine_server_start
 #     starts a Wine server for the prefix that stays 30 s after its last
-#     program (later starts of programs
-#     then take about 0.05 s instead of 0.5 s); its chatter goes to
-#     WINEPREFIX/wineserver.log. Does nothing when one is running.
+#     program (later starts of programs then take about 0.05 s instead of
+#     0.5 s); its chatter goes to WINEPREFIX/wineserver.log. Then makes sure
+#     Wine's own long-lived helper processes (services, device drivers, plug
+#     and play) run, started with every standard stream on /dev/null: the
+#     first program of a new server otherwise starts them itself and they
+#     inherit its standard error, so a pipe reading that program (a test
+#     runner, `| sed`, `$(...)`) stays open until the server ends. Does nothing
+#     when both are running; serialised with a lock, so parallel callers see
+#     the helpers up before any of them starts a program.
 #   wine_server_stop
 #     stops the prefix's Wine server and waits until it is gone.
 #   wine_stop_all_servers BUILD_DIR
-#     stops the Wine server of every prefix under BUILD_DIR that has one
-#     (for the end of a test run, also after a failure). Creates nothing.
+#     stops the Wine server of every prefix under BUILD_DIR (the test
+#     programs', the window tests' and the package test's), and with it every
+#     program of that prefix: for the end of a test run, also after a failure.
+#     Creates nothing.
 #   wine_run [wine arguments...]
 #     runs "wine ARGS" under `timeout` (WINE_TIMEOUT seconds, 300 unless set).
 #   wine_map_com N PATH
@@ -65,19 +73,38 @@ wine_server_running() {
   return 1
 }
 
+wine_helpers_running() {
+  # Wine's service manager of this prefix: it starts the other helpers.
+  local pid
+  for pid in $(pgrep -x services.exe 2>/dev/null); do
+    tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
+}
+
 wine_server_start() {
   [ -n "${WINEPREFIX:-}" ] || { echo "wine_server_start: call wine_env_init first" >&2; return 1; }
-  wine_server_running && return 0
-  # It lingers 30 s after its last program, so that a test run left to
-  # itself (ctest alone, an interrupted script) leaves no server behind.
-  setsid wineserver -p30 >>"$WINEPREFIX/wineserver.log" 2>&1 </dev/null &
-  local _
-  for _ in $(seq 100); do
-    wine_server_running && return 0
-    sleep 0.05
-  done
-  # A server that did not show its socket yet is started on demand by wine.
-  return 0
+  (
+    flock 8
+    if ! wine_server_running; then
+      # It lingers 30 s after its last program, so that a test run left to
+      # itself (ctest alone, an interrupted script) leaves no server behind.
+      setsid wineserver -p30 >>"$WINEPREFIX/wineserver.log" 2>&1 </dev/null 8>&- &
+      for _ in $(seq 100); do
+        wine_server_running && break
+        sleep 0.05
+      done
+    fi
+    if ! wine_helpers_running; then
+      # A console program that ends at once brings the helpers up; they
+      # inherit its streams, all on /dev/null.
+      timeout --kill-after=10 60 wine cmd /c exit </dev/null >/dev/null 2>&1 8>&- || true
+      for _ in $(seq 100); do
+        wine_helpers_running && break
+        sleep 0.05
+      done
+    fi
+  ) 8>"$WINEPREFIX.server.lock"
 }
 
 wine_server_stop() {
@@ -87,12 +114,12 @@ wine_server_stop() {
 }
 
 wine_stop_all_servers() {
-  local prefix
-  for prefix in "$1"/wine-prefix*/; do
-    [ -f "$prefix/system.reg" ] || continue
-    WINEPREFIX=${prefix%/} timeout 30 wineserver -k >/dev/null 2>&1 || true
-    WINEPREFIX=${prefix%/} timeout 30 wineserver -w >/dev/null 2>&1 || true
-  done
+  local reg prefix
+  while IFS= read -r reg; do
+    prefix=$(dirname "$reg")
+    WINEPREFIX=$prefix timeout 30 wineserver -k >/dev/null 2>&1 || true
+    WINEPREFIX=$prefix timeout 30 wineserver -w >/dev/null 2>&1 || true
+  done < <(find "$1" -maxdepth 3 -name system.reg 2>/dev/null)
 }
 
 wine_run() {
@@ -117,6 +144,7 @@ wine_map_com() {
   # The pty itself is written, not a link to it: the test programs' guard
   # then sees from the registry alone that COM<N> reaches a /dev/pts/ device.
   pty=$(readlink -f -- "$path")
+  wine_server_start
   wine_run reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /t REG_SZ /d "$pty" /f >/dev/null || return 1
   wine_server_stop
   wine_server_start
