@@ -35,6 +35,13 @@ std::string DefaultConfigurationPath() {
 
 namespace {
 
+bool IsSeparator(char c, char separator) { return c == '/' || c == separator; }
+
+bool StartsWithDrive(std::string_view path) {
+    return path.size() >= 2 && path[1] == ':' &&
+           ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+}
+
 // The five keys of section UPDATE, each read with `read(key, default)`.
 template <typename Read>
 update_info ReadUpdateKeys(const Read& read) {
@@ -61,6 +68,25 @@ update_info ReadUpdateInfo(const platform::ProfileFile& profile) {
     return ReadUpdateKeys([&](std::string_view key, std::string_view defaultValue) {
         return profile.GetString(kUpdateSection, key, defaultValue);
     });
+}
+
+std::string ImagePathFrom(std::string_view folder, std::string_view imagePath, char separator) {
+    const bool windowsRules = separator == '\\';
+    if (imagePath.empty() || folder.empty() || (windowsRules && StartsWithDrive(imagePath))) {
+        return std::string(imagePath);
+    }
+    if (!IsSeparator(imagePath.front(), separator)) return platform::JoinPath(folder, imagePath, separator);
+    const bool fromDriveRoot = windowsRules && StartsWithDrive(folder) &&
+                               (imagePath.size() == 1 || !IsSeparator(imagePath[1], separator));
+    return fromDriveRoot ? std::string(folder.substr(0, 2)) + std::string(imagePath) : std::string(imagePath);
+}
+
+update_info ReadWindowConfiguration(const std::string& iniPath) {
+    update_info info = ReadUpdateInfo(iniPath);
+    const std::string folder = platform::DirectoryOf(iniPath);
+    info.update_file = ImagePathFrom(folder, info.update_file);
+    info.kernel_file = ImagePathFrom(folder, info.kernel_file);
+    return info;
 }
 
 std::string ApplicationTitle(const update_info& info) {

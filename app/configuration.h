@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/update_info.h"
+#include "platform/executable_path.h"
 
 namespace platform {
 class ProfileFile;
@@ -54,6 +55,19 @@ update_info ReadUpdateInfo(const std::string& iniPath);
 // The same from a profile already read, so that a file that can be read only
 // once (a pipe) gives both the record and the port map.
 update_info ReadUpdateInfo(const platform::ProfileFile& profile);
+
+// Returns `imagePath` as the windows use it: a relative path is taken from
+// `folder` (the folder of the update.ini that names it), as when the program
+// runs from its own folder; an empty or absolute path stays as it is. With
+// '\' as `separator` (Windows) a path from the root ("\images\k.bin") gets the
+// folder's drive and a path with a drive ("D:k.bin") stays as it is.
+std::string ImagePathFrom(std::string_view folder, std::string_view imagePath,
+                          char separator = platform::kPathSeparator);
+
+// The windows' configuration: ReadUpdateInfo(iniPath) with both image paths
+// taken from the folder of `iniPath` (ImagePathFrom). The command line keeps
+// relative image paths relative to the current folder.
+update_info ReadWindowConfiguration(const std::string& iniPath);
 
 // Returns instrument + " Update": the application's title.
 std::string ApplicationTitle(const update_info& info);

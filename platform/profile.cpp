@@ -5,6 +5,8 @@
 #include <iterator>
 #include <system_error>
 
+#include "platform/profile_text.h"
+
 namespace platform {
 namespace {
 
@@ -57,6 +59,22 @@ std::string ReadWholeFile(const std::string& path, bool& ok) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// A file that starts with the UTF-16 little-endian byte-order mark holds
+// UTF-16 text: it reads as that text in the system's 8-bit encoding. Any
+// other file reads as it is stored.
+std::string EightBitText(std::string stored) {
+    constexpr std::string_view kUtf16LittleEndianMark = "\xFF\xFE";
+    if (!stored.starts_with(kUtf16LittleEndianMark)) return stored;
+    std::u16string units;
+    units.reserve(stored.size() / 2);
+    for (std::size_t i = kUtf16LittleEndianMark.size(); i + 1 < stored.size(); i += 2) {
+        const auto low = static_cast<unsigned char>(stored[i]);
+        const auto high = static_cast<unsigned char>(stored[i + 1]);
+        units += static_cast<char16_t>(low | (high << 8));
+    }
+    return NarrowProfileText(units);
+}
+
 }  // namespace
 
 ProfilePathKind ExamineProfilePath(const std::string& path) {
@@ -68,7 +86,7 @@ ProfilePathKind ExamineProfilePath(const std::string& path) {
 }
 
 ProfileFile::ProfileFile(const std::string& path) {
-    std::string text = ReadWholeFile(path, loaded_);
+    const std::string text = EightBitText(ReadWholeFile(path, loaded_));
     std::string_view rest(text);
     if (rest.starts_with("\xEF\xBB\xBF")) rest.remove_prefix(3);  // UTF-8 byte-order mark
 

@@ -12,6 +12,9 @@
 //   - The first matching section, and within it the first matching key, wins.
 //   - A value holds at most kProfileValueMax characters; longer ones are cut.
 //   - Files with CR LF line ends read like files with LF line ends.
+//   - A file that starts with the UTF-16 LE byte-order mark (a "Unicode" file
+//     of Windows editors) is read as that text in the system's 8-bit encoding
+//     (see profile_text.h); other files are read as their bytes stand.
 // Nothing is ever written back.
 
 #include <cstddef>

@@ -24,7 +24,12 @@ std::optional<std::string> MissingCause(const Image& image) {
     if (image.path.empty()) return std::string(image.key) + ": not set in section [UPDATE]";
     std::error_code error;
     const fs::file_status status = fs::status(image.path, error);
-    if (!fs::exists(status)) return Named(image) + "no such file";
+    if (!fs::exists(status)) {
+        // A relative path is looked for from the current folder: say where that was.
+        const fs::path absolute = fs::absolute(image.path, error);
+        const bool relative = fs::path(image.path).is_relative() && !error;
+        return Named(image) + "no such file" + (relative ? " (looked for " + absolute.string() + ")" : "");
+    }
     if (fs::is_directory(status)) return Named(image) + "a folder, not a file";
     return std::nullopt;
 }

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "app/configuration.h"
+#include "app/display_text.h"
 #include "app/port_text.h"
 #include "app/worker_line.h"
 #include "engine/data_exchange.h"
@@ -27,9 +28,9 @@ constexpr const char* kCountsUnknown = "--";
 // How often the window looks whether an ended worker has been destroyed.
 constexpr std::chrono::milliseconds kWorkerEndPoll{5};
 
-// Texts are 8-bit strings in the system's encoding.
+// Texts are 8-bit strings: UTF-8, or else Windows-1252 (app::DisplayText).
 QString FromText(const std::string& text) {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+    return QString::fromStdU16String(app::DisplayText(text));
 }
 
 std::string ToText(const QString& text) {
@@ -55,7 +56,7 @@ TMainForm::TMainForm(QWidget* owner) : TMainForm(app::DefaultConfigurationPath()
 
 TMainForm::TMainForm(const std::string& iniPath, QWidget* owner)
     : QWidget(owner),
-      info_(app::ReadUpdateInfo(iniPath)),
+      info_(app::ReadWindowConfiguration(iniPath)),
       services_(
           *this,
           [this](const std::string& text, const std::string& caption) { return AskOperator(text, caption); },

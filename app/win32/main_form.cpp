@@ -50,7 +50,7 @@ private:
 TMainForm::TMainForm() : TMainForm(app::DefaultConfigurationPath()) {}
 
 TMainForm::TMainForm(const std::string& iniPath)
-    : info_(app::ReadUpdateInfo(iniPath)), fonts_(MakeWindowFonts()) {
+    : info_(app::ReadWindowConfiguration(iniPath)), fonts_(MakeWindowFonts()) {
     CreateFormWindow();
     BuildControls();
     ApplyConfiguration();

@@ -90,6 +90,39 @@ TEST(Configuration, BesideTheProgramFirstThenTheUsersFolder) {
     EXPECT_EQ(app::FirstExistingConfiguration({missing, missing + "2"}), missing);
 }
 
+TEST(Configuration, WindowsTakeRelativeImagePathsFromTheFolderOfUpdateIni) {
+    const struct {
+        const char* folder;
+        const char* image;
+        char separator;
+        const char* expected;
+    } rows[] = {
+        {"/opt/updater", "images/k.bin", '/', "/opt/updater/images/k.bin"},
+        {"/opt/updater", "/srv/k.bin", '/', "/srv/k.bin"},
+        {"/opt/updater", "", '/', ""},
+        {"/", "k.bin", '/', "/k.bin"},
+        {"", "k.bin", '/', "k.bin"},
+        {"/opt/updater", "C:k.bin", '/', "/opt/updater/C:k.bin"},  // only a name on POSIX
+        {"D:\\Tools", "images\\k.bin", '\\', "D:\\Tools\\images\\k.bin"},
+        {"D:\\Tools", "C:\\k.bin", '\\', "C:\\k.bin"},
+        {"D:\\Tools", "C:k.bin", '\\', "C:k.bin"},
+        {"D:\\Tools", "\\images\\k.bin", '\\', "D:\\images\\k.bin"},
+        {"D:\\Tools", "\\\\server\\share\\k.bin", '\\', "\\\\server\\share\\k.bin"},
+        {"\\\\server\\share", "k.bin", '\\', "\\\\server\\share\\k.bin"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(app::ImagePathFrom(row.folder, row.image, row.separator), row.expected)
+            << row.folder << " + " << row.image;
+    }
+
+    // The windows read them so; the command line keeps them as written.
+    TempIni ini("[UPDATE]\nkernel_file=k.bin\nupdate_file=\n");
+    const std::string folder = platform::DirectoryOf(ini.Path());
+    EXPECT_EQ(app::ReadWindowConfiguration(ini.Path()).kernel_file, platform::JoinPath(folder, "k.bin"));
+    EXPECT_EQ(app::ReadWindowConfiguration(ini.Path()).update_file, "");
+    EXPECT_EQ(app::ReadUpdateInfo(ini.Path()).kernel_file, "k.bin");
+}
+
 TEST(PortMap, NamedPortsOpenTheirDeviceOthersTheSystemSerialPort) {
     TempIni ini("[ports]\n"
                 "COM1=/dev/pts/7\n"

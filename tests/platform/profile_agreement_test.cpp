@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/profile.h"
+#include "platform/profile_text.h"
 #include "tests/app/temp_ini.h"
 
 namespace {
@@ -41,6 +42,7 @@ const Lookup kLookups[] = {
     {"CR LF line ends", "[s]\r\nk=v\r\nj=w\r\n", "s", "j", "d", "w"},
     {"no line end at the end of the file", "[s]\nk=v", "s", "k", "d", "v"},
     {"text after the closing bracket", "[s] x\nk=v\n", "s", "k", "d", "v"},
+    {"bytes that are not UTF-8 stay as stored", "[s]\nk=Ger\xE4t\n", "s", "k", "d", "Ger\xE4t"},
     {"the configuration's own shape", "[UPDATE]\nversion=2.1.0\nparent_tag=<ORV72>\n", "UPDATE", "parent_tag",
      "", "<ORV72>"},
 };
@@ -67,6 +69,35 @@ INSTANTIATE_TEST_SUITE_P(Rules, ProfileAgreement, ::testing::ValuesIn(kLookups),
                              }
                              return name;
                          });
+
+// A file as Windows editors save "Unicode" text: UTF-16 LE behind its
+// byte-order mark. Both readers give the value in the system's 8-bit encoding.
+std::string Utf16LeFile(std::u16string_view text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+TEST(ProfileAgreement, Utf16FilesWithAByteOrderMarkAreReadAsText) {
+    const struct {
+        std::u16string_view file;
+        const char* key;
+        std::u16string_view expected;
+    } rows[] = {
+        {u"[UPDATE]\r\nversion = 2.1.0\r\nparent_tag=<ORV72>\r\n", "parent_tag", u"<ORV72>"},
+        {u"[update]\r\ninstrument=\"Ger\u00e4t \u20ac\"\r\n", "INSTRUMENT", u"Ger\u00e4t \u20ac"},
+        {u"[UPDATE]\r\nversion=2.1.0", "kernel_file", u"none"},
+    };
+    for (const auto& row : rows) {
+        TempIni ini(Utf16LeFile(row.file));
+        const std::string expected = platform::NarrowProfileText(row.expected);
+        EXPECT_EQ(platform::GetProfileString(ini.Path(), "UPDATE", row.key, "none"), expected) << row.key;
+        EXPECT_EQ(platform::ProfileFile(ini.Path()).GetString("UPDATE", row.key, "none"), expected) << row.key;
+    }
+}
 
 TEST(ProfileKeysAgreement, KeysInFileOrderEachOnceWithoutCommentsOrStrayLines) {
     TempIni ini("[s]\nb=1\n;c=2\nstray\nA=3\nB=4\n[t]\nz=5\n");

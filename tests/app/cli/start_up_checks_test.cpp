@@ -55,6 +55,11 @@ TEST_F(ImageCheckTest, MissingImagesAreNamedAndLeftToTheSequence) {
     check = cli::CheckImages(info_);
     ASSERT_EQ(check.missing.size(), 2u);
     EXPECT_EQ(check.missing[0], "kernel_file " + dir_.string() + ": a folder, not a file");
+
+    // A relative path is looked for from the current folder, and the text says where.
+    info_.update_file = "gone.bin";
+    EXPECT_EQ(cli::CheckImages(info_).missing[1],
+              "update_file gone.bin: no such file (looked for " + (fs::current_path() / "gone.bin").string() + ")");
 }
 
 TEST_F(ImageCheckTest, ImagesThatCannotBeSentAreRefusedWithPathAndReason) {

@@ -20,6 +20,13 @@ TEST_F(MainFormTest, TitlesComeFromUpdateIni) {
     EXPECT_EQ(form->UpdateInfo().kernel_file, kernelPath_);
 }
 
+TEST_F(MainFormTest, TitlesInUtf8OrWindows1252ShowTheSameLetters) {
+    for (const std::string instrument : {"Ger\xC3\xA4t", "Ger\xE4t"}) {
+        const auto form = MakeForm(folder_.Write("update.ini", "[UPDATE]\ninstrument=" + instrument + "\n"));
+        EXPECT_EQ(form->windowTitle(), QString::fromUtf8("Ger\xC3\xA4t Update(Mar 22 2010)"));
+    }
+}
+
 TEST_F(MainFormTest, DefaultsWithoutUpdateIni) {
     const auto form = MakeForm(folder_.PathOf("update.ini"));
     EXPECT_EQ(form->windowTitle(), "Unknown Update(Mar 22 2010)");

@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 
+#include <filesystem>
+
 #include "engine/data_exchange.h"
 #include "window_fixture.h"
 
@@ -58,6 +60,18 @@ TEST_F(UpdateTest, FullUpdateAnsweredYes) {
     EXPECT_EQ(record.outcome, instrument_sim::Outcome::kCompleted);
     EXPECT_EQ(record.kernel.bytes.size(), kKernelSize);
     EXPECT_EQ(record.update.bytes.size(), kUpdateSize);
+}
+
+TEST_F(UpdateTest, RelativeImagePathsAreTakenFromTheFolderOfUpdateIni) {
+    WriteConfiguration();
+    ASSERT_FALSE(std::filesystem::exists("kernel.bin"));  // not in the current folder
+    const auto form =
+        MakeForm(folder_.Write("update.ini", "[UPDATE]\nupdate_file=update.bin\nkernel_file=kernel.bin\n"));
+    MakeInstrument();
+    BoxAnswerer question("Continue?", [](const SeenBox&) { return QMessageBox::Yes; });
+    ASSERT_TRUE(RunUpdate(*form));
+    EXPECT_EQ(form->Status->text(), "Update successful.");
+    EXPECT_EQ(model_->Record().update.bytes.size(), kUpdateSize);
 }
 
 TEST_F(UpdateTest, AnsweredNoEndsWithAnEmptyStatus) {
