@@ -21,11 +21,13 @@
 #include "comlink/port_devices.h"
 #include "comlink/posix/device_file.h"
 #include "comlink/posix/line_rate.h"
+#include "comlink/posix/serial_low_latency.h"
 #include "comlink/posix/termios_settings.h"
 #include "comlink/transmit_queue.h"
 
 struct QvComPosix::DeviceState {
     termios saved{};  // the device's settings when opened, restored at close
+    bool lowLatencyEntered = false;  // this port turned the driver's low-latency mode on
 };
 
 namespace {
@@ -160,6 +162,7 @@ int QvComPosix::OpenDevice() {
         makeTransmitDevice_ ? makeTransmitDevice_(opened.fd) : std::make_unique<TerminalTransmitDevice>(opened.fd);
     fd_ = opened.fd;
     device_->saved = opened.saved;
+    device_->lowLatencyEntered = EnterLowLatency(opened.fd);
     transmitDevice_ = std::move(transmitDevice);
     transmit_ = std::make_unique<TransmitQueue>(*transmitDevice_, static_cast<std::size_t>(txQueueSize_));
     errorCounts_ = {};
@@ -177,6 +180,7 @@ int QvComPosix::CloseDevice() {
     transmitDevice_.reset();
     SetModemLine(TIOCM_DTR, false);
     SetModemLine(TIOCM_RTS, false);
+    LeaveLowLatency(fd_, device_->lowLatencyEntered);
     const int closeError = ReleaseDevice(fd_, device_->saved);
     fd_ = -1;
     applied_.reset();
