@@ -27,7 +27,6 @@
 
 struct QvComPosix::DeviceState {
     termios saved{};  // the device's settings when opened, restored at close
-    bool lowLatencyEntered = false;  // this port turned the driver's low-latency mode on
 };
 
 namespace {
@@ -162,7 +161,7 @@ int QvComPosix::OpenDevice() {
         makeTransmitDevice_ ? makeTransmitDevice_(opened.fd) : std::make_unique<TerminalTransmitDevice>(opened.fd);
     fd_ = opened.fd;
     device_->saved = opened.saved;
-    device_->lowLatencyEntered = EnterLowLatency(opened.fd);
+    EnterLowLatency(opened.fd);
     transmitDevice_ = std::move(transmitDevice);
     transmit_ = std::make_unique<TransmitQueue>(*transmitDevice_, static_cast<std::size_t>(txQueueSize_));
     errorCounts_ = {};
@@ -180,7 +179,7 @@ int QvComPosix::CloseDevice() {
     transmitDevice_.reset();
     SetModemLine(TIOCM_DTR, false);
     SetModemLine(TIOCM_RTS, false);
-    LeaveLowLatency(fd_, device_->lowLatencyEntered);
+    LeaveLowLatency(fd_);
     const int closeError = ReleaseDevice(fd_, device_->saved);
     fd_ = -1;
     applied_.reset();

@@ -6,12 +6,17 @@
 // driver sets the timer to 1 ms. Other devices (a pty, a UART that ignores
 // the mode) are left as they are: a device without the mode, or one that
 // refuses it, is no error.
+//
+// The mode belongs to the device, not to the descriptor, and outlives the
+// process: whoever turns it on must turn it off. The descriptors on which
+// this process turned it on are remembered (a few at a time), so that a
+// process stopped without closing its port can still give the mode back.
+// Both calls may come from any thread.
 
-// Turns the driver's low-latency mode on for `fd` when it is off. True when
-// this call turned it on, so that LeaveLowLatency must turn it off again;
-// false when it was on already, or the device has no such mode or refused.
-bool EnterLowLatency(int fd);
+// Turns the driver's low-latency mode on for `fd` when it is off, and
+// remembers that this process did.
+void EnterLowLatency(int fd);
 
-// Turns the mode off again when `entered` (EnterLowLatency's answer) says
-// that it was this port that turned it on.
-void LeaveLowLatency(int fd, bool entered);
+// Turns the mode off again when it was EnterLowLatency that turned it on for
+// `fd`, and forgets `fd`; otherwise does nothing.
+void LeaveLowLatency(int fd);

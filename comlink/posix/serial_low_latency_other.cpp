@@ -2,6 +2,6 @@
 
 #include "comlink/posix/serial_low_latency.h"
 
-bool EnterLowLatency(int) { return false; }
+void EnterLowLatency(int) {}
 
-void LeaveLowLatency(int, bool) {}
+void LeaveLowLatency(int) {}
