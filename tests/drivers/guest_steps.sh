@@ -1,3 +1,4 @@
+# shellcheck shell=sh disable=SC3052,SC2154 # busybox ash; port is set by the guest's init
 # Sourced by the guest's first process: the steps that the host's commands
 # call. Each step prints one line beginning with "@@" for the host to wait for.
 # `port` is the instrument's line (/dev/ttyS1 or /dev/ttyUSB0).
@@ -53,7 +54,7 @@ run_update() {
       pid=$(pidof updater-cli)
       case $action in
         mark) echo "@@at $name" ;;
-        interrupt) kill -INT $pid; sleep 1; kill -INT $pid ;;
+        interrupt) kill -INT "$pid"; sleep 1; kill -INT "$pid" ;;
       esac
     fi
     usleep 50000
