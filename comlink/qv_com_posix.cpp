@@ -21,6 +21,7 @@
 #include "comlink/port_devices.h"
 #include "comlink/posix/device_file.h"
 #include "comlink/posix/line_rate.h"
+#include "comlink/posix/serial_low_latency.h"
 #include "comlink/posix/termios_settings.h"
 #include "comlink/transmit_queue.h"
 
@@ -160,6 +161,7 @@ int QvComPosix::OpenDevice() {
         makeTransmitDevice_ ? makeTransmitDevice_(opened.fd) : std::make_unique<TerminalTransmitDevice>(opened.fd);
     fd_ = opened.fd;
     device_->saved = opened.saved;
+    EnterLowLatency(opened.fd);
     transmitDevice_ = std::move(transmitDevice);
     transmit_ = std::make_unique<TransmitQueue>(*transmitDevice_, static_cast<std::size_t>(txQueueSize_));
     errorCounts_ = {};
@@ -177,6 +179,7 @@ int QvComPosix::CloseDevice() {
     transmitDevice_.reset();
     SetModemLine(TIOCM_DTR, false);
     SetModemLine(TIOCM_RTS, false);
+    LeaveLowLatency(fd_);
     const int closeError = ReleaseDevice(fd_, device_->saved);
     fd_ = -1;
     applied_.reset();

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs to build, test and run its demo,
+# Installs the Debian packages the project needs to build, test and run its demo
+# (QEMU and busybox for the driver tests among them),
 # the Windows cross compiler (mingw-w64, -posix threads) and Wine included.
 # Safe to run again: apt-get skips what is already installed.
 set -euo pipefail
@@ -13,6 +14,7 @@ packages=(
   lintian unzip
   g++-mingw-w64-x86-64-posix wine
   clang libclang-rt-14-dev
+  qemu-system-x86 busybox-static jq
 )
 
 missing=()

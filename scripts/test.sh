@@ -31,6 +31,7 @@ for preset in default asan tsan windows; do
   cmake --build --preset "$preset" -j "$jobs"
   echo "== $preset: test"
   ctest --preset "$preset" -j "$jobs"
+  [ "$preset" != default ] || { echo "== drivers: test"; ctest --preset drivers; }
 done
 
 # Each fuzz target for about FUZZ_SECONDS seconds (default 30) over its seed

@@ -41,7 +41,8 @@ private:
 // Makes the open device behind `handle` (the link's handle, as
 // DataExchange::LinkHandle gives it) openable
 // by other processes once this one has ended without closing it: the link
-// claims it for exclusive use, and that claim outlives the process.
+// claims it for exclusive use, and that claim outlives the process. The
+// driver's low-latency mode, which the link asked for, is given back too.
 void ReleaseDeviceForOthers(std::intptr_t handle);
 
 // Ends the process at once with `status`, running no exit handlers and no

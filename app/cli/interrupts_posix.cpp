@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include "comlink/posix/serial_low_latency.h"
+
 namespace cli {
 namespace {
 
@@ -50,7 +52,9 @@ InterruptWatch::~InterruptWatch() {
 
 void ReleaseDeviceForOthers(std::intptr_t handle) {
     // The POSIX port's handle is its descriptor + 1, so that 0 means closed.
-    if (handle > 0) ::ioctl(static_cast<int>(handle - 1), TIOCNXCL);
+    if (handle <= 0) return;
+    ::ioctl(static_cast<int>(handle - 1), TIOCNXCL);
+    LeaveLowLatency(static_cast<int>(handle - 1));
 }
 
 void EndStoppedProcess(int status) { std::_Exit(status); }
