@@ -26,7 +26,13 @@ for program in updater updater-cli instrument-sim; do
   echo "$reported"
   [ "$reported" = "$program $version" ] || { echo "expected '$program $version'" >&2; exit 1; }
 done
-"$bin/updater-cli" --help >/dev/null
+
+echo "== Every program answers --help without a display, and has its manual page"
+for program in updater updater-cli instrument-sim; do
+  help=$(env -u DISPLAY -u WAYLAND_DISPLAY "$bin/$program" --help)
+  [ "${help#Usage:}" != "$help" ] || { echo "$program --help does not start with its usage" >&2; exit 1; }
+  [ -s "$root/usr/share/man/man1/$program.1.gz" ] || { echo "no manual page for $program" >&2; exit 1; }
+done
 
 echo "== One whole update with the installed programs"
 link="$work/instrument"

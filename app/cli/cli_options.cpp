@@ -1,34 +1,15 @@
 #include "app/cli/cli_options.h"
 
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <tuple>
+
 #include "app/port_map.h"
 #include "app/port_text.h"
 
 namespace cli {
 namespace {
-
-constexpr std::string_view kOptIni = "--ini";
-constexpr std::string_view kOptPort = "--port";
-constexpr std::string_view kOptDevice = "--device";
-constexpr std::string_view kOptYes = "--yes";
-constexpr std::string_view kOptNo = "--no";
-constexpr std::string_view kOptRaw = "--raw";
-constexpr std::string_view kOptListPorts = "--list-ports";
-constexpr std::string_view kOptHelp = "--help";
-constexpr std::string_view kOptVersion = "--version";
-constexpr std::string_view kOptJson = "--json";
-constexpr std::string_view kOptCheck = "--check";
-constexpr std::string_view kOptReport = "--report";
-constexpr std::string_view kOptTrace = "--trace";
-
-bool TakesValue(std::string_view name) {
-    return name == kOptIni || name == kOptPort || name == kOptDevice || name == kOptReport ||
-           name == kOptTrace;
-}
-
-bool IsFlag(std::string_view name) {
-    return name == kOptYes || name == kOptNo || name == kOptRaw || name == kOptListPorts ||
-           name == kOptJson || name == kOptCheck || name == kOptHelp || name == kOptVersion || name == "-h";
-}
 
 // What the arguments said, before the rules between options are checked.
 struct Seen {
@@ -47,35 +28,51 @@ struct Seen {
     bool version = false;
 };
 
-std::optional<UsageError> Record(Seen& seen, std::string_view name, std::string_view value) {
-    auto once = [&](std::optional<std::string>& slot) -> std::optional<UsageError> {
-        if (slot) return UsageError{"option " + std::string(name) + " given more than once"};
-        slot = std::string(value);
-        return std::nullopt;
+// The values of the options that take one value: any number is collected,
+// so that a repetition is refused with the option named.
+struct SingleValues {
+    std::vector<std::string> ini;
+    std::vector<std::string> report;
+    std::vector<std::string> trace;
+};
+
+// Every spelling the command line knows, each bound to its slot. A value is
+// always the next argument, even one that starts with '-' ("--port -1").
+// Arguments no option takes are kept aside, to be refused by name.
+void DeclareOptions(CLI::App& app, Seen& seen, SingleValues& values) {
+    app.set_help_flag();  // the help is UsageText, printed by the caller
+    app.allow_extras();
+    const auto valued = [&](const char* name, std::vector<std::string>& slot) {
+        app.add_option(name, slot)->allow_extra_args(false);
     };
-    if (name == kOptIni) return once(seen.ini);
-    if (name == kOptReport) return once(seen.report);
-    if (name == kOptTrace) return once(seen.trace);
-    if (name == kOptPort) {
-        seen.portTexts.emplace_back(value);
-        return std::nullopt;
-    }
-    if (name == kOptDevice) {
-        for (const std::string& device : seen.devices) {
-            if (device == value) return UsageError{"device " + std::string(value) + " given more than once"};
-        }
-        seen.devices.emplace_back(value);
-        return std::nullopt;
-    }
-    if (name == kOptYes) seen.yes = true;
-    else if (name == kOptNo) seen.no = true;
-    else if (name == kOptRaw) seen.raw = true;
-    else if (name == kOptListPorts) seen.listPorts = true;
-    else if (name == kOptJson) seen.json = true;
-    else if (name == kOptCheck) seen.check = true;
-    else if (name == kOptVersion) seen.version = true;
-    else seen.help = true;
+    const auto flag = [&](const char* name, bool& slot) { app.add_flag(name, slot)->disable_flag_override(); };
+    valued("--ini", values.ini);
+    valued("--port", seen.portTexts);
+    valued("--device", seen.devices);
+    valued("--report", values.report);
+    valued("--trace", values.trace);
+    flag("--yes", seen.yes);
+    flag("--no", seen.no);
+    flag("--raw", seen.raw);
+    flag("--json", seen.json);
+    flag("--check", seen.check);
+    flag("--list-ports", seen.listPorts);
+    flag("-h,--help", seen.help);
+    flag("-V,--version", seen.version);
+}
+
+// Moves the one value of `name` into `slot`; more than one is refused.
+std::optional<UsageError> TakeSingle(const char* name, const std::vector<std::string>& values,
+                                     std::optional<std::string>& slot) {
+    if (values.size() > 1) return UsageError{"option " + std::string(name) + " given more than once"};
+    if (!values.empty()) slot = values.front();
     return std::nullopt;
+}
+
+// The first argument no option took, named as what it is.
+UsageError LeftOver(const std::string& argument) {
+    if (argument.starts_with("-")) return UsageError{"unknown option " + argument};
+    return UsageError{"unexpected argument " + argument};
 }
 
 ParseResult Resolve(const Seen& seen) {
@@ -115,8 +112,11 @@ ParseResult Resolve(const Seen& seen) {
         }
         options.ports.push_back(*port);
     }
-    for (const std::string& device : seen.devices) {
-        if (device.empty()) return UsageError{"--device needs a device path"};
+    for (auto device = seen.devices.begin(); device != seen.devices.end(); ++device) {
+        if (device->empty()) return UsageError{"--device needs a device path"};
+        if (std::find(seen.devices.begin(), device, *device) != device) {
+            return UsageError{"device " + *device + " given more than once"};
+        }
     }
     options.devices = seen.devices;
     if (ports) options.port = options.ports.front();
@@ -133,37 +133,36 @@ ParseResult Resolve(const Seen& seen) {
 }  // namespace
 
 ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments) {
+    CLI::App app;
     Seen seen;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string_view argument = arguments[i];
-        std::string_view name = argument;
-        std::optional<std::string_view> inlineValue;
-        if (const std::size_t equals = argument.find('='); argument.starts_with("--") && equals != std::string_view::npos) {
-            name = argument.substr(0, equals);
-            inlineValue = argument.substr(equals + 1);
-        }
-
-        std::optional<UsageError> error;
-        if (TakesValue(name)) {
-            if (inlineValue) {
-                error = Record(seen, name, *inlineValue);
-            } else if (i + 1 < arguments.size()) {
-                error = Record(seen, name, arguments[++i]);
-            } else {
-                return UsageError{"option " + std::string(name) + " needs a value"};
-            }
-        } else if (IsFlag(name) && !inlineValue) {
-            error = Record(seen, name, {});
-        } else if (IsFlag(name)) {
-            return UsageError{"option " + std::string(name) + " takes no value"};
-        } else if (argument.starts_with("-")) {
-            return UsageError{"unknown option " + std::string(argument)};
-        } else {
-            return UsageError{"unexpected argument " + std::string(argument)};
-        }
-        if (error) return *error;
+    SingleValues values;
+    DeclareOptions(app, seen, values);
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());  // the order CLI11 takes
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        return UsageError{error.what()};
+    }
+    if (const std::vector<std::string> leftOver = app.remaining(); !leftOver.empty()) return LeftOver(leftOver.front());
+    for (const auto& [name, given, slot] : {std::tuple{"--ini", &values.ini, &seen.ini},
+                                            std::tuple{"--report", &values.report, &seen.report},
+                                            std::tuple{"--trace", &values.trace, &seen.trace}}) {
+        if (auto error = TakeSingle(name, *given, *slot)) return *error;
     }
     return Resolve(seen);
+}
+
+std::vector<std::string> AcceptedOptionNames() {
+    CLI::App app;
+    Seen seen;
+    SingleValues values;
+    DeclareOptions(app, seen, values);
+    std::vector<std::string> names;
+    for (const CLI::Option* option : app.get_options()) {
+        for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+        for (const std::string& name : option->get_snames()) names.push_back("-" + name);
+    }
+    return names;
 }
 
 std::string UsageText(std::string_view programName) {
@@ -173,7 +172,7 @@ std::string UsageText(std::string_view programName) {
            "      [--raw | --json] [--report FILE] [--trace FILE]\n"
            "  " + name + " [--ini FILE] (--port N | --device PATH)... --check [--json]\n"
            "  " + name + " [--ini FILE] --list-ports\n"
-           "  " + name + " --help | --version\n"
+           "  " + name + " -h | --help | -V | --version\n"
            "\n"
            "Updates the instrument's software over a serial line, as the window does.\n"
            "\n"
@@ -190,17 +189,19 @@ std::string UsageText(std::string_view programName) {
            "                 when there is none. A method-1 instrument is never asked:\n"
            "                 --no does not stop its update\n"
            "  --raw          print exactly the worker's lines, one per line\n"
-           "  --json         print one JSON object per line for each event (see README)\n"
+           "  --json         print one JSON object per line for each event\n"
            "  --report FILE  append one JSON record per update to FILE\n"
            "  --trace FILE   write every byte on the wire, with times and rates, to FILE\n"
            "                 (several instruments: FILE.<n> for the n-th)\n"
            "  --check        report whether an update could start; sends nothing\n"
            "  --list-ports   list this machine's serial devices and their COM numbers\n"
+           "  -h, --help     show this text and exit\n"
+           "  -V, --version  show the program's version and exit\n"
            "\n"
            "Exit status: 0 update successful, 1 update failed, 2 answered No,\n"
            "3 usage or configuration error, 4 serial link could not be opened,\n"
-           "130 or 143 stopped by Ctrl-C or SIGTERM. Once the instrument is in its boot\n"
-           "side, the first Ctrl-C only warns; a second within 5 seconds stops.\n";
+           "130 or 143 stopped by Ctrl-C, or by SIGTERM or SIGHUP. Once the instrument is\n"
+           "in its boot side, the first Ctrl-C only warns; a second within 5 seconds stops.\n";
 }
 
 }  // namespace cli

@@ -4,7 +4,7 @@
 //               [--raw | --json] [--report FILE] [--trace FILE]
 //   updater-cli [--ini FILE] (--port N... | --device PATH...) --check
 //   updater-cli [--ini FILE] --list-ports
-//   updater-cli --help | --version
+//   updater-cli -h | --help | -V | --version
 // A value follows its option as the next argument ("--port -1" passes "-1")
 // or after '=' ("--port=7").
 
@@ -57,5 +57,9 @@ ParseResult ParseCommandLine(const std::vector<std::string_view>& arguments);
 
 // Returns the text --help prints.
 std::string UsageText(std::string_view programName);
+
+// Every spelling ParseCommandLine accepts ("--port", "-h", ...), so that the
+// documentation can be checked against it.
+std::vector<std::string> AcceptedOptionNames();
 
 }  // namespace cli

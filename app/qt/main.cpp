@@ -8,12 +8,14 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/configuration.h"
 #include "app/port_map.h"
 #include "app/qt/library_error_box.h"
 #include "app/qt/main_form.h"
 #include "app/qt/updater_application.h"
+#include "app/window_command_line.h"
 #include "comlink/port_devices.h"
 #include "platform/standard_streams.h"
 
@@ -32,9 +34,11 @@ int main(int argc, char** argv) {
     // Before anything is opened: a serial device must never become a closed
     // standard stream's descriptor (a started desktop entry may have none).
     if (!platform::EnsureStandardStreamsOpen()) return 1;
-    // The one option of the window program, for packages and support calls.
-    if (argc == 2 && std::string_view(argv[1]) == "--version") {
-        std::printf("updater %s\n", UPDATER_VERSION);
+    // --help and --version need no display: answered before the toolkit
+    // looks for one.
+    const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    if (const auto answer = app::WindowProgramAnswer(arguments, "updater", UPDATER_VERSION)) {
+        std::fwrite(answer->data(), 1, answer->size(), stdout);
         return 0;
     }
     UpdaterApplication application(argc, argv);

@@ -1,6 +1,7 @@
 #include "tools/instrument-sim/pty/tool_options.h"
 
-#include <algorithm>
+#include <CLI/CLI.hpp>
+
 #include <cerrno>
 #include <cstdlib>
 #include <functional>
@@ -242,57 +243,80 @@ const std::vector<OptionSpec>& Specs() {
              o.json = true;
              return true;
          }},
-        {"--help", nullptr, "show this text",
-         [](ToolOptions& o, const std::string&) {
-             o.help = true;
-             return true;
-         }},
-        {"--version", nullptr, "show the program's version (--version TEXT: the same as --installed-version)",
-         [](ToolOptions& o, const std::string&) {
-             o.showVersion = true;
-             return true;
-         }},
     };
     return specs;
+}
+
+
+// Declares every option of the table with the parser. Each option's handler
+// runs as the option is met, so that options which set the same field (such as
+// --no-status and --silent-from) take effect in the order given. A value is
+// always the next argument, even one that starts with '-', so that a negative
+// number is refused by name rather than taken for an option.
+void DeclareOptions(CLI::App& app, ToolOptions& options) {
+    app.set_help_flag();  // HelpText, printed by the caller
+    app.allow_extras();
+    for (const OptionSpec& spec : Specs()) {
+        const std::string name = spec.name;
+        if (spec.argument == nullptr) {
+            app.add_flag_callback(name, [&options, &spec] { spec.apply(options, ""); })
+                ->disable_flag_override()
+                ->trigger_on_parse();
+            continue;
+        }
+        app.add_option_function<std::string>(name,
+                                             [&options, &spec](const std::string& value) {
+                                                 if (!spec.apply(options, value)) {
+                                                     throw CLI::ValidationError(std::string("bad value for ") + spec.name + ": " +
+                                                                                value + " (expected " + spec.argument + ")");
+                                                 }
+                                             })
+            ->trigger_on_parse()
+            ->allow_extra_args(false);
+    }
+    // "--version TEXT" is the older spelling of --installed-version; alone it
+    // asks for the program's version, as -V does.
+    app.add_option_function<std::vector<std::string>>("--version", [&options](const std::vector<std::string>& values) {
+           if (values.empty() || values.front().empty()) {
+               options.showVersion = true;
+           } else {
+               options.session.config.version = values.front();
+           }
+       })
+        ->expected(0, 1)
+        ->trigger_on_parse();
+    app.add_flag_callback("-V", [&options] { options.showVersion = true; });
+    app.add_flag_callback("-h,--help", [&options] { options.help = true; });
+}
+
+// The parser's message, with a flag given a value ("--loop=yes") named as
+// it was spelt: the parser itself names it without its dashes.
+std::string Explained(const CLI::ParseError& error) {
+    const std::string message = error.what();
+    for (const OptionSpec& spec : Specs()) {
+        const std::string bare = std::string(spec.name).substr(2);
+        if (spec.argument == nullptr && message.starts_with(bare + " was given")) {
+            return std::string(spec.name) + " takes no value";
+        }
+    }
+    return message;
 }
 
 }  // namespace
 
 ParsedOptions ParseToolOptions(const std::vector<std::string>& args) {
     ParsedOptions parsed;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::optional<std::string> value;
-        if (const auto equals = name.find('='); name.rfind("--", 0) == 0 && equals != std::string::npos) {
-            value = name.substr(equals + 1);
-            name = name.substr(0, equals);
-        }
-        // "--version TEXT" is the older spelling of --installed-version.
-        if (name == "--version" && (value || (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0))) {
-            name = "--installed-version";
-        }
-        const auto& specs = Specs();
-        const auto spec = std::find_if(specs.begin(), specs.end(),
-                                       [&](const OptionSpec& s) { return name == s.name; });
-        if (spec == specs.end()) {
-            parsed.error = "unknown option " + args[i];
-            return parsed;
-        }
-        if (spec->argument != nullptr && !value) {
-            if (i + 1 >= args.size()) {
-                parsed.error = name + " needs a value (" + spec->argument + ")";
-                return parsed;
-            }
-            value = args[++i];
-        } else if (spec->argument == nullptr && value) {
-            parsed.error = name + " takes no value";
-            return parsed;
-        }
-        if (!spec->apply(parsed.options, value.value_or(""))) {
-            parsed.error = "bad value for " + name + ": " + value.value_or("") + " (expected " +
-                           spec->argument + ")";
-            return parsed;
-        }
+    CLI::App app;
+    DeclareOptions(app, parsed.options);
+    std::vector<std::string> reversed(args.rbegin(), args.rend());  // the order CLI11 takes
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        parsed.error = Explained(error);
+        return parsed;
+    }
+    if (const std::vector<std::string> leftOver = app.remaining(); !leftOver.empty()) {
+        parsed.error = (leftOver.front().starts_with("-") ? "unknown option " : "unexpected argument ") + leftOver.front();
     }
     return parsed;
 }
@@ -312,6 +336,9 @@ std::string HelpText() {
         text += spec.help;
         text += "\n";
     }
+    text += "  -h, --help                    show this text and exit\n"
+            "  -V, --version                 show the program's version and exit\n"
+            "                                (--version TEXT: the same as --installed-version)\n";
     return text;
 }
 

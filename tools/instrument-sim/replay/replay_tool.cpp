@@ -1,5 +1,7 @@
 #include "tools/instrument-sim/replay/replay_tool.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <chrono>
 #include <iostream>
@@ -40,32 +42,26 @@ std::int64_t NowUs() {
 }
 
 std::string ParseReplayOptions(const std::vector<std::string>& args, ReplayOptions& options) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& name = args[i];
-        if (name == kOptJson) {
-            options.json = true;
-            continue;
-        }
-        if (name != kOptReplay && name != kOptLink && name != kOptIdle) {
-            return "option " + name + " does not go with --replay";
-        }
-        if (i + 1 >= args.size()) return "option " + name + " needs a value";
-        const std::string& value = args[++i];
-        if (name == kOptReplay) {
-            options.tracePath = value;
-        } else if (name == kOptLink) {
-            options.linkPath = value;
-        } else {
-            std::size_t used = 0;
-            long seconds = 0;
-            try {
-                seconds = std::stol(value, &used);
-            } catch (const std::exception&) {
-                used = 0;
-            }
-            if (used != value.size() || seconds <= 0) return "--idle-timeout needs a whole number of seconds";
-            options.idleUs = static_cast<std::int64_t>(seconds) * 1'000'000;
-        }
+    CLI::App app;
+    app.set_help_flag();
+    app.allow_extras();  // refused below with the replay named
+    long idleSeconds = 0;
+    app.add_option(kOptReplay, options.tracePath);
+    app.add_option(kOptLink, options.linkPath);
+    CLI::Option* idle = app.add_option(kOptIdle, idleSeconds);
+    app.add_flag(kOptJson, options.json)->disable_flag_override();
+    std::vector<std::string> reversed(args.rbegin(), args.rend());  // the order CLI11 takes
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        return error.what();
+    }
+    if (const std::vector<std::string> leftOver = app.remaining(); !leftOver.empty()) {
+        return "option " + leftOver.front() + " does not go with --replay";
+    }
+    if (idle->count() > 0) {
+        if (idleSeconds <= 0) return "--idle-timeout needs a whole number of seconds";
+        options.idleUs = static_cast<std::int64_t>(idleSeconds) * 1'000'000;
     }
     return options.tracePath.empty() ? "--replay needs a trace file" : "";
 }
