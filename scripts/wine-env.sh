@@ -31,6 +31,7 @@
 #     the pty) through HKLM\Software\Wine\Ports and restarts the server so that
 #     Wine takes it up. The server restart ends every Wine program of the
 #     prefix that is still running: map ports before starting programs.
+#     Returns when the port's link in the prefix leads to the pty.
 #     Refuses anything that is not a pseudo-terminal: Wine maps unmapped COM
 #     ports to the machine's /dev/ttyS* devices, which a test must never reach
 #     (an empty value does not help: Wine then gives the device the next free
@@ -148,6 +149,16 @@ wine_map_com() {
   wine_run reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /t REG_SZ /d "$pty" /f >/dev/null || return 1
   wine_server_stop
   wine_server_start
+  # Wine's mount manager, one of the helpers, makes the port's link from the
+  # table while it starts: wait for it, so that no program opens the port
+  # before it leads to the pty.
+  local _
+  for _ in $(seq 200); do
+    [ "$(readlink "$WINEPREFIX/dosdevices/com$n")" = "$pty" ] && return 0
+    sleep 0.05
+  done
+  echo "wine_map_com: COM$n does not lead to $pty after the Wine server's restart" >&2
+  return 1
 }
 
 wine_unmap_com() {
