@@ -60,7 +60,6 @@ PreflightReport CheckBeforeUpdate(const CliOptions& options, const std::string& 
     report.info = app::ReadUpdateInfo(profile);
     const app::ImageCheck check = app::CheckImages(report.info);
     if (!check.missing.empty()) report.status = kExitUpdateFailed;
-    if (check.refusal) report.status = kExitUsageError;
     std::string refusal = check.refusal.value_or("");
     for (const auto& [role, key, path] : {std::tuple<std::string, std::string, std::string>{"kernel", "kernel_file", report.info.kernel_file},
                                           {"update", "update_file", report.info.update_file}}) {
@@ -78,6 +77,8 @@ PreflightReport CheckBeforeUpdate(const CliOptions& options, const std::string& 
         if (!device.problems.empty()) report.status = std::max(report.status, kExitLinkNotOpened);
         report.devices.push_back(device);
     }
+    // An update refuses such images before it opens any device.
+    if (check.refusal) report.status = kExitUsageError;
     report.modemManager = RunningModemManager();
     return report;
 }

@@ -43,7 +43,8 @@ struct PreflightReport {
     std::string imagesRefusal;
     // 0 when an update could start; 1 when an image is missing (the update
     // ends "Missing an update binary."); 3 when the update refuses the images;
-    // 4 when a device could not be opened (the higher wins).
+    // 4 when a device could not be opened (the higher wins, but a refusal
+    // comes first, as it does in an update).
     ExitStatus status = kExitSuccess;
 };
 
