@@ -80,4 +80,17 @@ std::string DescribeFailure(const engine::FailureDetail& f) {
     return {};
 }
 
+std::string FailureLine(const std::string& resultText, const engine::FailureDetail& failure) {
+    const std::string words = DescribeFailure(failure);
+    return (resultText.empty() ? std::string("no result text") : resultText) + (words.empty() ? "" : " (" + words + ")");
+}
+
+bool TellFailureAfterClose(const UpdateResult& result, std::FILE* err) {
+    if (result.end != UpdateEnd::kFailed) return false;
+    std::fprintf(err, "updater: the update failed after the window was closed: %s\n",
+                 FailureLine(result.finalText, result.failure).c_str());
+    std::fflush(err);
+    return true;
+}
+
 }  // namespace app

@@ -41,7 +41,6 @@ UpdateSession::~UpdateSession() = default;
 
 bool UpdateSession::Open(int portNumber) {
     result_ = UpdateResult{};
-    lastLine_.reset();
     created_ = std::make_unique<DataExchange>(*relay_, window_, info_);
     if (created_->OpenLink(portNumber)) {
         linkHandle_ = created_->LinkHandle();
@@ -76,7 +75,6 @@ void UpdateSession::RequestTerminate() {
 }
 
 void UpdateSession::Show(const std::string& line) {
-    lastLine_ = line;
     observer_.OnLine(line);
     const WorkerLine read = ReadWorkerLine(line);
     switch (read.kind) {
@@ -105,19 +103,17 @@ void UpdateSession::Finish() {
     // The body has returned: what it learnt of the instrument is final.
     result_.installedVersion = worker_->InstalledVersion();
     result_.updateMethod = worker_->UpdateMethod();
-    result_.finalText = lastLine_.value_or("");
-    // The result text is the last line; a step text there means the body
-    // ended without one (an exception, or lines dropped after a close).
-    const bool resultPosted = lastLine_ && !engine::StepOfText(*lastLine_) &&
-                              ReadWorkerLine(*lastLine_).kind == LineKind::Status;
-    if (resultPosted && *lastLine_ == engine::kSuccessText) {
+    // The worker keeps its result text also when a closed window no longer
+    // took its lines; without one its body ended early (an exception).
+    const std::optional<std::string>& text = worker_->ResultText();
+    result_.finalText = text.value_or("");
+    if (text && *text == engine::kSuccessText) {
         result_.end = UpdateEnd::kSucceeded;
-    } else if (resultPosted && lastLine_->empty() && relay_->declined.load()) {
+    } else if (text && text->empty() && relay_->declined.load()) {
         result_.end = UpdateEnd::kDeclined;
     } else {
         result_.end = UpdateEnd::kFailed;
         result_.failure = worker_->Failure();
-        if (!resultPosted) result_.finalText.clear();
     }
     worker_ = nullptr;
     observer_.OnResult(result_);

@@ -88,6 +88,8 @@ public:
     void OnWorkerText();
     // True from Start until the result was told.
     bool Running() const { return worker_ != nullptr; }
+    // The running worker, or null; valid until the result was told.
+    DataExchange* Worker() const { return worker_; }
     // Bytes of the update image waiting in the port's transmit queue (0 once
     // the worker has ended).
     std::int64_t QueuedForLine() const;
@@ -110,8 +112,6 @@ private:
     std::intptr_t linkHandle_ = 0;
     std::shared_future<void> ended_;
     UpdateResult result_;
-    std::optional<std::string> lastLine_;
-    bool declined_ = false;
 };
 
 }  // namespace app

@@ -129,6 +129,9 @@ public:
     // Why the last run failed, beside its result text (reason kNone after a
     // success or the operator's No). Read it once the body has returned.
     const engine::FailureDetail& Failure() const { return failure; }
+    // The last run's result text, also when the window no longer takes lines
+    // (after RequestTerminate); nothing when the body ended without one.
+    const std::optional<std::string>& ResultText() const { return resultText; }
 
     std::int32_t ByteTotal() const { return byteTotal; }
     std::int32_t BytesLeft() const { return bytesLeft; }
@@ -168,5 +171,6 @@ private:
     std::string installedVersion;
     std::atomic<std::int32_t> queuedForLine{0};
     engine::FailureDetail failure;
+    std::optional<std::string> resultText;
     platform::WindowServices& services;
 };

@@ -38,6 +38,7 @@ void DataExchange::RunUpdate() {
     bool ok = true;
     std::string result;
     failure = engine::FailureDetail{};
+    resultText.reset();
     const auto fail = [&](UpdateStep step) {
         ok = false;
         failure.step = step;
@@ -95,6 +96,7 @@ void DataExchange::RunUpdate() {
     if (ok) {
         result = engine::kSuccessText;
     }
+    resultText = result;
     PostText(result);
     platform::SleepMs(kFinalPauseMs);
 }
