@@ -13,6 +13,9 @@
 namespace cli {
 namespace {
 
+// How long a stop waits for a device's observers.
+constexpr std::chrono::milliseconds kStopPatience{1000};
+
 // Why the link of `link` did not open, naming the device as the operator did.
 std::string LinkFailureDetail(const LinkChoice& link, const std::optional<DeviceOpenFailure>& failure) {
     if (!failure) return link.devicePath + ": the device opened but could not be prepared for the line";
@@ -62,38 +65,36 @@ UpdateOutcome DeviceRun::Run() {
     // The bytes the worker sends are those of the images it holds open now.
     outcome_.kernel = DigestImage(session.HeldKernel().FromStart(), session.HeldKernel().SizedLength());
     outcome_.update = DigestImage(session.HeldUpdate().FromStart(), session.HeldUpdate().SizedLength());
-    {
-        const std::lock_guard lock(mutex_);
-        linkHandle_ = session.LinkHandle();
-    }
+    linkHandle_ = session.LinkHandle();
     if (setup_.onTransmitQueueProbe) setup_.onTransmitQueueProbe([&session] { return session.QueuedForLine(); });
     session.Start();
     window.RunUntilClosed([&session] { session.OnWorkerText(); });
     // The worker is destroyed on its own thread; the port is closed then.
     session.Ended().wait();
-    const std::lock_guard lock(mutex_);
     linkHandle_ = 0;
+    const std::lock_guard lock(mutex_);
     return outcome_;
 }
 
 RunStage DeviceRun::Stage() const {
-    const std::lock_guard lock(mutex_);
-    return stage_;
+    // Not known in time: taken for the boot side, where a stop warns first.
+    const std::unique_lock lock(mutex_, kStopPatience);
+    return lock.owns_lock() ? stage_ : RunStage::kBootSide;
 }
 
 std::string DeviceRun::LastStep() const {
-    const std::lock_guard lock(mutex_);
-    return lastStep_;
+    const std::unique_lock lock(mutex_, kStopPatience);
+    return lock.owns_lock() ? lastStep_ : std::string();
 }
 
 void DeviceRun::MakeWayForMessage() {
-    const std::lock_guard lock(mutex_);
-    observer_.OnMessageAhead();
+    const std::unique_lock lock(mutex_, kStopPatience);
+    if (lock.owns_lock()) observer_.OnMessageAhead();
 }
 
 void DeviceRun::Stop(ExitStatus status) {
-    const std::lock_guard lock(mutex_);
-    if (!ended_) {
+    const std::unique_lock lock(mutex_, kStopPatience);
+    if (lock.owns_lock() && !ended_) {
         outcome_.status = status;
         outcome_.finalText.clear();
         outcome_.endUnixMs = UnixNowMs();

@@ -4,6 +4,8 @@
 // ConsoleWindow, its events passed to an observer one at a time, and the
 // stage the stop rules need, readable from any thread.
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -58,11 +60,13 @@ private:
 
     DeviceRunSetup setup_;
     UpdateObserver& observer_;
-    mutable std::mutex mutex_;
+    // Timed: a stop must not wait long for an observer that is itself
+    // waiting (the board while the operator is asked).
+    mutable std::timed_mutex mutex_;
     UpdateOutcome outcome_;
     RunStage stage_ = RunStage::kDialogue;
     std::string lastStep_;
-    std::intptr_t linkHandle_ = 0;
+    std::atomic<std::intptr_t> linkHandle_{0};
     bool ended_ = false;
     std::function<void()> closeWindow_;
 };
