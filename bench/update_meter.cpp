@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "bench/child_process.h"
+#include "engine/update_steps.h"
 
 namespace {
 
@@ -66,9 +67,13 @@ struct Phase {
     const char* name;
     const char* endLine;  // null: ends with the result line
 };
+constexpr const char* TextOf(engine::UpdateStep step) { return engine::StepEntryOf(step).text; }
 constexpr Phase kPhases[] = {
-    {"dialogue", "Synching baud rates."}, {"sync", "Sending kernel."},     {"kernel", "Sending update."},
-    {"streaming", "Clearing flash."},     {"commands", nullptr},
+    {"dialogue", TextOf(engine::UpdateStep::kSynchronise)},
+    {"sync", TextOf(engine::UpdateStep::kKernel)},
+    {"kernel", TextOf(engine::UpdateStep::kUpdate)},
+    {"streaming", TextOf(engine::UpdateStep::kClear)},
+    {"commands", nullptr},
 };
 
 double ByteTimeMs(std::uint32_t baud) { return static_cast<double>(kBitsPerByte) * 1000.0 / baud; }

@@ -41,6 +41,7 @@ public:
     int Reserved1() override;
     int Reserved2() override;
     std::intptr_t NativeHandle() const override { return inner_->NativeHandle(); }
+    std::optional<DeviceOpenFailure> OpenFailure() const override { return inner_->OpenFailure(); }
 
 private:
     // Moves the inner port's pending error here, where the link reads it.

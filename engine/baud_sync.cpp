@@ -24,13 +24,16 @@ bool DataExchange::SynchBaudRates() {
     serial.FlushInput();
     serial.FlushOutput();
     for (int probe = 0; probe < kSyncProbeCount; ++probe) {
-        if (serial.WriteByte(kSyncProbe) != 0) {
-            return false;
+        if (const int code = serial.WriteByte(kSyncProbe); code != 0) {
+            return FailOnWrite(code);
         }
         serial.FlushOutput();
         if (serial.ReadByte(kSyncAnswerTimeoutMs) == kSyncAnswer) {
             return true;
         }
     }
-    return false;
+    failure.expected = kSyncAnswer;
+    failure.count = kSyncProbeCount;
+    failure.timeoutMs = kSyncAnswerTimeoutMs;
+    return FailWith(engine::FailureReason::kNoAnswer);
 }

@@ -14,18 +14,21 @@ bool DataExchange::SendBootCommand(BootCommand command) {
     serial.FlushInput();
     serial.FlushOutput();
     queuedForLine.store(0, std::memory_order_relaxed);
-    if (serial.WriteByte(command) != 0) {
-        return false;
+    failure.command = command;
+    if (const int code = serial.WriteByte(command); code != 0) {
+        return FailOnWrite(code);
     }
-    if (serial.ReadByte(kEchoTimeoutMs) != command) {
-        return false;
+    if (const int echo = serial.ReadByte(kEchoTimeoutMs); echo != command) {
+        return FailOnReply(command, echo, kEchoTimeoutMs, engine::FailureReason::kWrongEcho);
     }
     if (command == bcSendUpdate && !SendImageStreamed(info->update_file)) {
         return false;
     }
     // The new code starts after the echo; it sends no status.
-    if (command != bcStartNewCode && serial.ReadByte(kStatusTimeoutMs) != kStatusSuccess) {
-        return false;
+    if (command != bcStartNewCode) {
+        if (const int status = serial.ReadByte(kStatusTimeoutMs); status != kStatusSuccess) {
+            return FailOnReply(kStatusSuccess, status, kStatusTimeoutMs, engine::FailureReason::kStatusByte);
+        }
     }
     return true;
 }

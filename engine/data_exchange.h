@@ -23,6 +23,7 @@
 #include "comlink/serial.h"
 #include "engine/image_file.h"
 #include "engine/message_queue.h"
+#include "engine/update_failure.h"
 #include "engine/update_info.h"
 #include "platform/thread.h"
 #include "platform/window_services.h"
@@ -110,6 +111,11 @@ public:
     // its status byte (all but 6). True when all succeeded.
     bool SendBootCommand(BootCommand command);
 
+    // Window's thread, before the start: the images as the worker holds them
+    // open. Reading them is harmless: each transfer starts from the start.
+    engine::HeldImage& HeldKernelImage() { return kernelImage; }
+    engine::HeldImage& HeldUpdateImage() { return updateImage; }
+
     // The open link's system handle (0 when closed). Read it on the window's
     // thread before the start; it stays valid until the worker is destroyed.
     std::intptr_t LinkHandle() const { return serial.Handle(); }
@@ -119,6 +125,13 @@ public:
     // once the next command has cleared the queue). Sent bytes minus these
     // are the bytes already on the line.
     std::int32_t QueuedForLine() const { return queuedForLine.load(std::memory_order_relaxed); }
+
+    // Why the last run failed, beside its result text (reason kNone after a
+    // success or the operator's No). Read it once the body has returned.
+    const engine::FailureDetail& Failure() const { return failure; }
+    // The last run's result text, also when the window no longer takes lines
+    // (after RequestTerminate); nothing when the body ended without one.
+    const std::optional<std::string>& ResultText() const { return resultText; }
 
     std::int32_t ByteTotal() const { return byteTotal; }
     std::int32_t BytesLeft() const { return bytesLeft; }
@@ -137,6 +150,12 @@ private:
     // PostProgress with the current byteTotal and bytesLeft, bit for bit.
     void PostCurrentProgress();
     bool AskOperatorToContinue();
+    // Each keeps why an operation failed in `failure` and returns false.
+    bool FailWith(engine::FailureReason reason);
+    bool FailOnWrite(int linkCode);
+    // A byte read as `received` (negative: none within `timeoutMs`) where
+    // `expected` was awaited; `mismatch` names a wrong byte.
+    bool FailOnReply(int expected, int received, int timeoutMs, engine::FailureReason mismatch);
     // The held image named `path`, else one opened now into `opened`.
     engine::HeldImage& ImageFor(const std::string& path, std::optional<engine::HeldImage>& opened);
 
@@ -151,5 +170,7 @@ private:
     std::int32_t updateMethod = kMethodUnknown;
     std::string installedVersion;
     std::atomic<std::int32_t> queuedForLine{0};
+    engine::FailureDetail failure;
+    std::optional<std::string> resultText;
     platform::WindowServices& services;
 };

@@ -60,23 +60,25 @@ bool DataExchange::SendImageEchoed(const std::string& path, std::string& resultT
     engine::HeldImage& held = ImageFor(path, opened);
     std::ifstream& image = held.FromStart();
     if (!image) {
-        return false;
+        return FailWith(engine::FailureReason::kImageUnusable);
     }
     std::uint8_t byte = 0;
     for (std::int64_t sent = 0; sent != held.SizedLength(); ++sent) {
+        failure.byteIndex = sent;
         if (!NextByte(image, byte)) {
-            return false;  // shorter than when it was sized
+            return FailWith(engine::FailureReason::kImageUnusable);  // shorter than when it was sized
         }
-        if (serial.WriteByte(byte) != 0) {
-            return false;
+        if (const int code = serial.WriteByte(byte); code != 0) {
+            return FailOnWrite(code);
         }
-        if (serial.ReadByte(kKernelEchoTimeoutMs) != byte) {
-            return false;
+        if (const int echo = serial.ReadByte(kKernelEchoTimeoutMs); echo != byte) {
+            return FailOnReply(byte, echo, kKernelEchoTimeoutMs, engine::FailureReason::kWrongEcho);
         }
         CountSentByte();
     }
+    failure.byteIndex = -1;
     if (!held.Unchanged()) {
-        return false;
+        return FailWith(engine::FailureReason::kImageUnusable);
     }
     PostCurrentProgress();
 
@@ -92,9 +94,12 @@ bool DataExchange::SendImageEchoed(const std::string& path, std::string& resultT
         const int high = serial.ReadByte(kKernelEndCodeTimeoutMs);
         if (low >= 0 && high >= 0) {
             resultText = MemoryErrorText(high * 256 + low);
+            failure.count = high * 256 + low;
+            return FailWith(engine::FailureReason::kMemoryErrors);
         }
+        return FailOnReply(0, -1, kKernelEndCodeTimeoutMs, engine::FailureReason::kNoAnswer);
     }
-    return false;
+    return FailOnReply(kKernelAccepted, endCode, kKernelEndCodeTimeoutMs, engine::FailureReason::kWrongEndCode);
 }
 
 bool DataExchange::SendImageStreamed(const std::string& path) {
@@ -102,14 +107,14 @@ bool DataExchange::SendImageStreamed(const std::string& path) {
     engine::HeldImage& held = ImageFor(path, opened);
     std::ifstream& image = held.FromStart();
     if (!image || held.SizedLength() < kHeldBackBytes) {
-        return false;
+        return FailWith(engine::FailureReason::kImageUnusable);
     }
     const std::int64_t bodyLength = held.SizedLength() - kHeldBackBytes;
 
     std::uint8_t byte = 0;
     for (std::int64_t sent = 0; sent != bodyLength; ++sent) {
         if (!NextByte(image, byte)) {
-            return false;
+            return FailWith(engine::FailureReason::kImageUnusable);
         }
         for (;;) {
             const int queued = serial.TxQueueCount();
@@ -117,15 +122,15 @@ bool DataExchange::SendImageStreamed(const std::string& path) {
             if (queued <= kTransmitQueueHighWater) break;
             platform::SleepMs(0);
         }
-        if (serial.WriteByte(byte) != 0) {
-            return false;
+        if (const int code = serial.WriteByte(byte); code != 0) {
+            return FailOnWrite(code);
         }
         CountSentByte();
     }
     // An image that changed length during the body is not completed: without
     // its last two bytes the instrument never holds it as a whole image.
     if (!held.Unchanged()) {
-        return false;
+        return FailWith(engine::FailureReason::kImageUnusable);
     }
     // The hold-back counts from the last body byte handed to the link; the
     // transmit queue goes on draining meanwhile.
@@ -138,10 +143,10 @@ bool DataExchange::SendImageStreamed(const std::string& path) {
 
     for (int held = 0; held < kHeldBackBytes; ++held) {
         if (!NextByte(image, byte)) {
-            return false;
+            return FailWith(engine::FailureReason::kImageUnusable);
         }
-        if (serial.WriteByte(byte) != 0) {
-            return false;
+        if (const int code = serial.WriteByte(byte); code != 0) {
+            return FailOnWrite(code);
         }
         CountDownOneByte();
         PostCurrentProgress();

@@ -1,6 +1,6 @@
-// The update sequence: every step with its text, pause and failure text. The
-// first failure ends the work; the result text is posted last, followed by a
-// pause that leaves the window time to show it.
+// The update sequence: every step with its text, pause and failure text, as
+// the step table gives them. The first failure ends the work; the result text
+// is posted last, followed by a pause that leaves the window time to show it.
 
 #include "engine/data_exchange.h"
 #include "platform/clock.h"
@@ -8,31 +8,23 @@
 
 namespace {
 
+using engine::FailureReason;
+using engine::StepEntryOf;
+using engine::UpdateStep;
+
 constexpr std::uint32_t kSwitchSettleMs = 1000;
 constexpr std::uint32_t kFinalPauseMs = 3000;
 
 constexpr const char* kSwitchBody = "<PROGRAM>TRUE</PROGRAM>";
 constexpr const char* kQuestionCaption = "Continue?";
 
-constexpr const char* kTextContacting = "Contacting instrument.";
-constexpr const char* kTextSwitching = "Switching to update mode.";
-constexpr const char* kTextSynching = "Synching baud rates.";
-constexpr const char* kTextSendingKernel = "Sending kernel.";
-constexpr const char* kTextSendingUpdate = "Sending update.";
-constexpr const char* kTextClearing = "Clearing flash.";
-constexpr const char* kTextErasing = "Erasing flash.";
-constexpr const char* kTextProgramming = "Programming flash.";
-constexpr const char* kTextStarting = "Starting new code.";
-constexpr const char* kTextSuccess = "Update successful.";
-
-constexpr const char* kFailMissingImage = "Missing an update binary.";
-constexpr const char* kFailSynch = "Could not synch baud rates";
-constexpr const char* kFailKernel = "Could Not Send Kernel.";
-constexpr const char* kFailUpdate = "Could not send update.";
-constexpr const char* kFailClear = "Could not clear flash.";
-constexpr const char* kFailErase = "Could not erase flash.";
-constexpr const char* kFailProgram = "Could not program flash.";
-constexpr const char* kFailStart = "Could not start application.";
+// The boot-loader command of each step that sends one.
+constexpr std::pair<UpdateStep, BootCommand> kCommandSteps[] = {
+    {UpdateStep::kUpdate, bcSendUpdate},
+    {UpdateStep::kClear, bcClearFlash},
+    {UpdateStep::kErase, bcEraseFlash},
+    {UpdateStep::kProgram, bcProgramFlash},
+};
 
 }  // namespace
 
@@ -45,16 +37,22 @@ bool DataExchange::AskOperatorToContinue() {
 void DataExchange::RunUpdate() {
     bool ok = true;
     std::string result;
-    const auto fail = [&ok, &result](const char* text) {
+    failure = engine::FailureDetail{};
+    resultText.reset();
+    const auto fail = [&](UpdateStep step) {
         ok = false;
-        result = text;
+        failure.step = step;
+        // The kernel's transfer may have put the memory-error text there.
+        if (result.empty()) result = StepEntryOf(step).failure;
     };
+    const auto post = [this](UpdateStep step) { PostText(StepEntryOf(step).text); };
 
     if (!platform::FileExists(info->kernel_file) || !platform::FileExists(info->update_file)) {
-        fail(kFailMissingImage);
+        failure.reason = FailureReason::kImageMissing;
+        fail(UpdateStep::kImageCheck);
     }
     PostCurrentProgress();
-    PostText(kTextContacting);
+    post(UpdateStep::kContact);
 
     if (ok) {
         updateMethod = DetectUpdateMethod();
@@ -64,54 +62,41 @@ void DataExchange::RunUpdate() {
         if (!AskOperatorToContinue()) {
             ok = false;  // the operator's No leaves the result text empty
         } else {
-            PostText(kTextSwitching);
+            post(UpdateStep::kSwitch);
             WriteTagCommand(kSwitchBody);
             platform::SleepMs(kSwitchSettleMs);
         }
     }
     if (ok) {
-        PostText(kTextSynching);
+        post(UpdateStep::kSynchronise);
         if (!SynchBaudRates()) {
-            fail(kFailSynch);
+            fail(UpdateStep::kSynchronise);
         }
     }
     if (ok) {
-        PostText(kTextSendingKernel);
+        post(UpdateStep::kKernel);
         if (!SendImageEchoed(info->kernel_file, result)) {
-            ok = false;
-            if (result.empty()) {
-                result = kFailKernel;
-            }
+            fail(UpdateStep::kKernel);
         }
     }
-    struct BootStep {
-        const char* text;
-        BootCommand command;
-        const char* failure;
-    };
-    const BootStep bootSteps[] = {
-        {kTextSendingUpdate, bcSendUpdate, kFailUpdate},
-        {kTextClearing, bcClearFlash, kFailClear},
-        {kTextErasing, bcEraseFlash, kFailErase},
-        {kTextProgramming, bcProgramFlash, kFailProgram},
-    };
-    for (const BootStep& step : bootSteps) {
+    for (const auto& [step, command] : kCommandSteps) {
         if (ok) {
-            PostText(step.text);
-            if (!SendBootCommand(step.command)) {
-                fail(step.failure);
+            post(step);
+            if (!SendBootCommand(command)) {
+                fail(step);
             }
         }
     }
     if (ok && updateMethod == kMethodTagLanguage) {
-        PostText(kTextStarting);
+        post(UpdateStep::kStart);
         if (!SendBootCommand(bcStartNewCode)) {
-            fail(kFailStart);
+            fail(UpdateStep::kStart);
         }
     }
     if (ok) {
-        result = kTextSuccess;
+        result = engine::kSuccessText;
     }
+    resultText = result;
     PostText(result);
     platform::SleepMs(kFinalPauseMs);
 }

@@ -45,9 +45,10 @@ stop_simulator
 
 awk -v kernel="$kernel_bytes" -v update="$update_bytes" -v usage="$(cat "$work/usage")" '
   { t = $1; $1 = ""; text = substr($0, 2) }
-  text == "Sending kernel."    { kernel_start = t }
-  text == "Sending update."    { kernel_end = t; update_start = t }
-  text == "Clearing flash."    { update_end = t }
+  # The step texts as updater-cli --raw prints them.
+  text ~ /^Sending kernel[.]$/  { kernel_start = t }
+  text ~ /^Sending update[.]$/  { kernel_end = t; update_start = t }
+  text ~ /^Clearing flash[.]$/  { update_end = t }
   { last = text }
   END {
     line_rate = 38400 / 10   # bytes per second on the wire, one way

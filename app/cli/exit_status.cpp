@@ -2,10 +2,13 @@
 
 namespace cli {
 
-ExitStatus ExitStatusForRun(const std::optional<std::string>& lastLine, bool operatorDeclined) {
-    if (lastLine && *lastLine == kSuccessText) return kExitSuccess;
-    // After a No the worker's result text is empty.
-    if (operatorDeclined && lastLine && lastLine->empty()) return kExitOperatorDeclined;
+ExitStatus ExitStatusFor(app::UpdateEnd end) {
+    switch (end) {
+    case app::UpdateEnd::kSucceeded: return kExitSuccess;
+    case app::UpdateEnd::kDeclined: return kExitOperatorDeclined;
+    case app::UpdateEnd::kLinkNotOpened: return kExitLinkNotOpened;
+    case app::UpdateEnd::kFailed: break;
+    }
     return kExitUpdateFailed;
 }
 

@@ -1,9 +1,7 @@
 #pragma once
-// The exit status of updater-cli, and how the worker's last line maps to it.
+// The exit status of updater-cli, and how the way an update ended maps to it.
 
-#include <optional>
-#include <string>
-#include <string_view>
+#include "app/update_session.h"
 
 namespace cli {
 
@@ -16,11 +14,6 @@ enum ExitStatus : int {
     kExitStoppedBySignal = 128,  // plus the signal's number: stopped by Ctrl-C (130) or SIGTERM (143)
 };
 
-inline constexpr std::string_view kSuccessText = "Update successful.";
-
-// Returns the status for a finished run: `lastLine` is the last line the
-// worker posted (nothing when it posted none), `operatorDeclined` whether the
-// operator answered No to the question.
-ExitStatus ExitStatusForRun(const std::optional<std::string>& lastLine, bool operatorDeclined);
+ExitStatus ExitStatusFor(app::UpdateEnd end);
 
 }  // namespace cli

@@ -1,5 +1,6 @@
 #include "app/cli/image_digest.h"
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -23,24 +24,30 @@ std::string Hex(const std::array<std::uint8_t, 32>& digest) {
 
 }  // namespace
 
+std::optional<ImageDigest> DigestImage(std::istream& image, std::int64_t length) {
+    if (!image || length < 0) return std::nullopt;
+    instrument_sim::Sha256 hash;
+    ImageDigest digest;
+    std::array<char, kReadChunk> buffer{};
+    while (digest.size < static_cast<std::uint64_t>(length)) {
+        const std::uint64_t want = std::min<std::uint64_t>(buffer.size(), static_cast<std::uint64_t>(length) - digest.size);
+        image.read(buffer.data(), static_cast<std::streamsize>(want));
+        const std::streamsize got = image.gcount();
+        if (got <= 0) return std::nullopt;
+        hash.Update(reinterpret_cast<const std::uint8_t*>(buffer.data()), static_cast<std::size_t>(got));
+        digest.size += static_cast<std::uint64_t>(got);
+    }
+    digest.sha256 = Hex(hash.Finish());
+    return digest;
+}
+
 std::optional<ImageDigest> DigestImageFile(const std::string& path) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
     std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    instrument_sim::Sha256 hash;
-    ImageDigest digest;
-    std::array<char, kReadChunk> buffer{};
-    while (in) {
-        in.read(buffer.data(), buffer.size());
-        const std::streamsize got = in.gcount();
-        if (got <= 0) break;
-        hash.Update(reinterpret_cast<const std::uint8_t*>(buffer.data()), static_cast<std::size_t>(got));
-        digest.size += static_cast<std::uint64_t>(got);
-    }
-    if (in.bad()) return std::nullopt;
-    digest.sha256 = Hex(hash.Finish());
-    return digest;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error) return std::nullopt;
+    return DigestImage(in, static_cast<std::int64_t>(size));
 }
 
 }  // namespace cli

@@ -3,6 +3,7 @@
 // pre-flight check.
 
 #include <cstdint>
+#include <istream>
 #include <optional>
 #include <string>
 
@@ -16,5 +17,9 @@ struct ImageDigest {
 // Reads the whole file at `path`. Nothing when it cannot be opened or read
 // (missing, a folder, no permission).
 std::optional<ImageDigest> DigestImageFile(const std::string& path);
+
+// Reads `length` bytes of `image` from where it stands. Nothing when the
+// stream failed, `length` is negative, or fewer bytes came.
+std::optional<ImageDigest> DigestImage(std::istream& image, std::int64_t length);
 
 }  // namespace cli

@@ -1,25 +1,12 @@
 #include "app/cli/interrupt_policy.h"
 
-#include <algorithm>
-#include <array>
 #include <string_view>
+
+#include "app/worker_line.h"
+#include "engine/update_steps.h"
 
 namespace cli {
 namespace {
-
-constexpr std::string_view kProgressPrefix = "DATA:";
-constexpr std::string_view kContacting = "Contacting instrument.";
-// Texts from which the instrument is in its boot side: the switch (method 2)
-// or the synchronisation, which for method 1 is the first thing it hears.
-constexpr std::array<std::string_view, 2> kBootSideTexts = {"Switching to update mode.", "Synching baud rates."};
-// The other step texts; any other line is the final text.
-constexpr std::array<std::string_view, 6> kLaterSteps = {"Sending kernel.",  "Sending update.",
-                                                         "Clearing flash.",  "Erasing flash.",
-                                                         "Programming flash.", "Starting new code."};
-
-bool OneOf(const auto& texts, const std::string& line) {
-    return std::find(texts.begin(), texts.end(), line) != texts.end();
-}
 
 InterruptAnswer ImmediateStop(RunStage stage) {
     if (stage == RunStage::kDialogue) {
@@ -37,9 +24,11 @@ constexpr std::string_view kLeftInBootSide =
 }  // namespace
 
 RunStage StageAfterLine(RunStage stage, const std::string& line) {
-    if (stage == RunStage::kEnded || line.starts_with(kProgressPrefix) || line == kContacting) return stage;
-    if (OneOf(kBootSideTexts, line) || OneOf(kLaterSteps, line)) return RunStage::kBootSide;
-    return RunStage::kEnded;
+    if (stage == RunStage::kEnded || line.starts_with(app::kProgressPrefix)) return stage;
+    // Any line that is not a step's text is the final text.
+    const std::optional<engine::UpdateStep> step = engine::StepOfText(line);
+    if (!step) return RunStage::kEnded;
+    return engine::StepEntryOf(*step).bootSide ? RunStage::kBootSide : stage;
 }
 
 InterruptAnswer InterruptPolicy::OnRequest(RunStage stage, const std::string& step, std::int64_t nowMs) {

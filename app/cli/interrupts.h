@@ -11,7 +11,7 @@ namespace cli {
 
 // One request to stop, as the watch hands it on.
 struct StopRequest {
-    int signalNumber = 0;  // SIGINT or SIGTERM: a stop exits with 128 plus it
+    int signalNumber = 0;  // SIGINT or SIGTERM (also for SIGHUP): a stop exits with 128 plus it
     // The system ends the process within a few seconds whatever is done
     // (Windows: the console is closed, the user logs off, the system shuts
     // down), so there is no time to wait for a second request.
@@ -23,7 +23,7 @@ public:
     // Create it before any other thread starts (later threads then leave the
     // requests to it). From then on each Ctrl-C (SIGINT) or termination
     // request (SIGTERM; on Windows Ctrl-Break, and the console's close,
-    // logoff and shutdown events) calls `onRequest`, on a thread that is not
+    // logoff and shutdown events; SIGHUP as SIGTERM) calls `onRequest`, on a thread that is not
     // the caller's and never inside a signal handler, instead of ending the
     // process.
     explicit InterruptWatch(std::function<void(StopRequest)> onRequest);

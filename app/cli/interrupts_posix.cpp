@@ -21,6 +21,7 @@ sigset_t Requests() {
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
     return set;
 }
 
@@ -40,7 +41,8 @@ InterruptWatch::InterruptWatch(std::function<void(StopRequest)> onRequest) : sta
         const timespec poll{0, kWatchPollNs};
         while (!state->stop.load()) {
             const int number = sigtimedwait(&requests, nullptr, &poll);
-            if (number > 0) onRequest(StopRequest{number, false});
+            // A closed terminal or a dropped session asks to end, as SIGTERM does.
+            if (number > 0) onRequest(StopRequest{number == SIGHUP ? SIGTERM : number, false});
         }
     });
 }

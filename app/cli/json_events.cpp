@@ -35,7 +35,14 @@ nlohmann::json ResultEvent(const UpdateOutcome& outcome) {
                             {"text", outcome.finalText},
                             {"status", static_cast<int>(outcome.status)}};
     if (!outcome.linkFailure.empty()) event["detail"] = outcome.linkFailure;
+    AddFailureDetail(event, outcome.failure);
     return event;
+}
+
+void AddFailureDetail(nlohmann::json& object, const engine::FailureDetail& failure) {
+    if (failure.reason == engine::FailureReason::kNone) return;
+    object["stage"] = engine::StepEntryOf(failure.step).name;
+    object["reason"] = engine::ReasonName(failure.reason);
 }
 
 std::string JsonLine(const nlohmann::json& object) {

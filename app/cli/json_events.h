@@ -8,7 +8,9 @@
 //   question  "text", "caption": the operator's question
 //   answer    "answer": "yes" or "no"
 //   result    "text": the final text, "status": the exit status of this
-//             instrument's update, and "detail" when the link did not open
+//             instrument's update, "detail" when the link did not open, and
+//             after a failure with a known cause "stage" (the step's short
+//             name, "kernel") and "reason" ("no-answer", "status", ...)
 // The pure functions build the objects; JsonEventObserver writes them.
 
 #include <cstdio>
@@ -26,6 +28,8 @@ nlohmann::json LineEvent(const std::string& device, const std::string& line);
 nlohmann::json QuestionEvent(const std::string& device, const std::string& text, const std::string& caption);
 nlohmann::json AnswerEvent(const std::string& device, bool yes);
 nlohmann::json ResultEvent(const UpdateOutcome& outcome);
+// Adds "stage" and "reason" to `object` when `failure` has a reason.
+void AddFailureDetail(nlohmann::json& object, const engine::FailureDetail& failure);
 
 // One compact line, without its line end; texts that are not valid UTF-8 are
 // written with replacement characters rather than refused.

@@ -15,7 +15,6 @@
 #include "app/cli/json_events.h"
 #include "app/cli/line_presenter.h"
 #include "app/cli/system_ports.h"
-#include "app/cli/parallel_updates.h"
 #include "app/cli/preflight_check.h"
 #include "app/cli/update_run.h"
 #include "app/configuration.h"
@@ -104,6 +103,5 @@ int main(int argc, char** argv) {
 
     const cli::ConsoleStreams streams = cli::DetectConsoleStreams(cli::ColourForbidden(std::getenv("NO_COLOR")));
     const std::string iniPath = cli::IniPathOf(options, app::DefaultConfigurationPath());
-    if (cli::NeedsObservedRun(options)) return cli::RunObservedUpdates(options, iniPath, streams, UPDATER_VERSION);
-    return cli::RunUpdateFromConsole(options, iniPath, streams);
+    return cli::RunUpdates(options, iniPath, streams, UPDATER_VERSION);
 }

@@ -1,9 +1,11 @@
 #include "app/cli/preflight_check.h"
 
 #include <algorithm>
+#include <tuple>
 
-#include "app/cli/parallel_updates.h"
 #include "app/configuration.h"
+#include "app/image_check.h"
+#include "platform/profile.h"
 #include "platform/file_exists.h"
 
 namespace cli {
@@ -27,6 +29,21 @@ std::vector<std::string> ProblemsOf(const DeviceProbe& probe) {
     return problems;
 }
 
+// The check's text for the image of `key` at `path` without that name.
+std::string TextAfterName(const std::string& text, const std::string& key, const std::string& path) {
+    for (const std::string& name : {key + " " + path + ": ", key + ": "}) {
+        if (text.starts_with(name)) return text.substr(name.size());
+    }
+    return text;
+}
+
+std::string ProblemOf(const std::vector<std::string>& texts, const std::string& key, const std::string& path) {
+    for (const std::string& text : texts) {
+        if (text.starts_with(key)) return TextAfterName(text, key, path);
+    }
+    return {};
+}
+
 std::string Joined(const std::vector<std::string>& texts) {
     std::string joined;
     for (const std::string& text : texts) joined += (joined.empty() ? "" : "; ") + text;
@@ -39,19 +56,29 @@ PreflightReport CheckBeforeUpdate(const CliOptions& options, const std::string& 
     PreflightReport report;
     report.iniPath = iniPath;
     report.iniFound = platform::FileExists(iniPath);
-    report.info = app::ReadUpdateInfo(iniPath);
-    for (const auto& [role, path] : {std::pair<std::string, std::string>{"kernel", report.info.kernel_file},
-                                     {"update", report.info.update_file}}) {
-        PreflightImage image{role, path, path.empty() ? std::nullopt : DigestImageFile(path)};
-        if (!image.digest) report.status = std::max(report.status, kExitUpdateFailed);
+    const platform::ProfileFile profile(iniPath);
+    report.info = app::ReadUpdateInfo(profile);
+    const app::ImageCheck check = app::CheckImages(report.info);
+    if (!check.missing.empty()) report.status = kExitUpdateFailed;
+    std::string refusal = check.refusal.value_or("");
+    for (const auto& [role, key, path] : {std::tuple<std::string, std::string, std::string>{"kernel", "kernel_file", report.info.kernel_file},
+                                          {"update", "update_file", report.info.update_file}}) {
+        PreflightImage image{role, path, DigestImageFile(path), ProblemOf(check.missing, key, path)};
+        if (image.problem.empty() && refusal.starts_with(key)) {
+            image.problem = TextAfterName(refusal, key, path);
+            refusal.clear();
+        }
         report.images.push_back(image);
     }
-    for (const LinkChoice& link : ChooseLinks(options, iniPath)) {
+    report.imagesRefusal = refusal;
+    for (const LinkChoice& link : ChooseLinks(options, profile)) {
         DeviceCheck device{link, ProbeDevice(link.devicePath), {}};
         device.problems = ProblemsOf(device.probe);
         if (!device.problems.empty()) report.status = std::max(report.status, kExitLinkNotOpened);
         report.devices.push_back(device);
     }
+    // An update refuses such images before it opens any device.
+    if (check.refusal) report.status = kExitUsageError;
     report.modemManager = RunningModemManager();
     return report;
 }
@@ -63,10 +90,11 @@ std::string PreflightText(const PreflightReport& report) {
             "\n  update_file=" + report.info.update_file + "\n";
     for (const PreflightImage& image : report.images) {
         text += image.role + ": " + (image.path.empty() ? "(not configured)" : image.path) + ": ";
-        text += image.digest ? std::to_string(image.digest->size) + " bytes, SHA-256 " + image.digest->sha256
-                             : std::string("missing or unreadable");
+        if (image.digest) text += std::to_string(image.digest->size) + " bytes, SHA-256 " + image.digest->sha256;
+        text += image.problem.empty() ? "" : (image.digest ? "; " : "") + image.problem;
         text += "\n";
     }
+    if (!report.imagesRefusal.empty()) text += "images: " + report.imagesRefusal + "\n";
     for (const DeviceCheck& device : report.devices) {
         text += "device: " + device.link.devicePath;
         if (!device.link.namedDirectly) text += " (COM" + std::to_string(device.link.portNumber) + ")";
@@ -87,7 +115,8 @@ nlohmann::json PreflightJson(const PreflightReport& report) {
         images[image.role] = {{"file", image.path},
                               {"readable", image.digest.has_value()},
                               {"size", image.digest ? nlohmann::json(image.digest->size) : nlohmann::json()},
-                              {"sha256", image.digest ? nlohmann::json(image.digest->sha256) : nlohmann::json()}};
+                              {"sha256", image.digest ? nlohmann::json(image.digest->sha256) : nlohmann::json()},
+                              {"problem", image.problem.empty() ? nlohmann::json() : nlohmann::json(image.problem)}};
     }
     nlohmann::json devices = nlohmann::json::array();
     for (const DeviceCheck& device : report.devices) {
@@ -110,6 +139,7 @@ nlohmann::json PreflightJson(const PreflightReport& report) {
               {"kernel_file", report.info.kernel_file},
               {"update_file", report.info.update_file}}},
             {"images", images},
+            {"images_refused", report.imagesRefusal.empty() ? nlohmann::json() : nlohmann::json(report.imagesRefusal)},
             {"devices", devices},
             {"modem_manager", report.modemManager ? nlohmann::json(*report.modemManager) : nlohmann::json()},
             {"ready", report.status == kExitSuccess},

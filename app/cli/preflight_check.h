@@ -1,7 +1,8 @@
 #pragma once
 // --check: the pre-flight report. Reads the configuration and both images and
 // asks the system about each device, without opening any device: nothing on
-// the line changes and nothing is sent.
+// the line changes and nothing is sent. The images pass the same check as an
+// update's, so that the verdict and an update's refusal never differ.
 
 #include <optional>
 #include <string>
@@ -22,6 +23,7 @@ struct PreflightImage {
     std::string role;  // "kernel" or "update"
     std::string path;
     std::optional<ImageDigest> digest;  // nothing when missing or unreadable
+    std::string problem;  // what the update's image check says of it; empty when none
 };
 
 struct DeviceCheck {
@@ -37,8 +39,12 @@ struct PreflightReport {
     std::vector<PreflightImage> images;
     std::vector<DeviceCheck> devices;
     std::optional<std::string> modemManager;
-    // 0 when an update could start; 1 when an image is missing or
-    // unreadable; 4 when a device could not be opened (the higher wins).
+    // What the update's image check refuses that concerns neither image alone.
+    std::string imagesRefusal;
+    // 0 when an update could start; 1 when an image is missing (the update
+    // ends "Missing an update binary."); 3 when the update refuses the images;
+    // 4 when a device could not be opened (the higher wins, but a refusal
+    // comes first, as it does in an update).
     ExitStatus status = kExitSuccess;
 };
 

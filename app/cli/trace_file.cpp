@@ -7,7 +7,8 @@
 
 namespace cli {
 
-TraceFile::TraceFile(const std::string& path) : start_(std::chrono::steady_clock::now()) {
+TraceFile::TraceFile(const std::string& path, std::FILE* warnings)
+    : path_(path), warnings_(warnings), start_(std::chrono::steady_clock::now()) {
     file_ = std::fopen(path.c_str(), "w");
     if (file_ == nullptr) {
         error_ = path + ": " + std::strerror(errno);
@@ -28,8 +29,12 @@ std::int64_t TraceFile::NowUs() const {
 }
 
 void TraceFile::Put(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), file_);
-    std::fflush(file_);
+    const bool written = std::fwrite(text.data(), 1, text.size(), file_) == text.size();
+    if ((std::fflush(file_) == 0 && written) || writeFailed_) return;
+    writeFailed_ = true;
+    std::fprintf(warnings_, "warning: the trace %s cannot be written (%s); the update goes on\n", path_.c_str(),
+                 std::strerror(errno));
+    std::fflush(warnings_);
 }
 
 void TraceFile::EndRun() {

@@ -23,8 +23,9 @@ inline constexpr std::size_t kMaxRunBytes = 256;
 
 class TraceFile final : public TraceSink {
 public:
-    // Opens (replaces) the file at `path`; Error() says why it failed.
-    explicit TraceFile(const std::string& path);
+    // Opens (replaces) the file at `path`; Error() says why it failed. The
+    // first write that fails is said once on `warnings`; the update goes on.
+    TraceFile(const std::string& path, std::FILE* warnings);
     ~TraceFile() override;  // ends the last line
     TraceFile(const TraceFile&) = delete;
     TraceFile& operator=(const TraceFile&) = delete;
@@ -41,6 +42,9 @@ private:
     void Put(const std::string& text);
 
     std::FILE* file_ = nullptr;
+    std::string path_;
+    std::FILE* warnings_;
+    bool writeFailed_ = false;
     std::string error_;
     std::chrono::steady_clock::time_point start_;
     std::mutex mutex_;

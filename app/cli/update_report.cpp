@@ -5,14 +5,17 @@
 #include <optional>
 
 #include "app/cli/image_digest.h"
+#include "app/cli/json_events.h"
 
 namespace cli {
 namespace {
 
 constexpr const char* kToolName = "updater-cli";
 
-nlohmann::json ImageEntry(const std::string& path) {
-    const std::optional<ImageDigest> digest = DigestImageFile(path);
+// The image as the update held it, or as the file is now when the update
+// never held it (the link did not open).
+nlohmann::json ImageEntry(const std::string& path, const std::optional<ImageDigest>& held, bool started) {
+    const std::optional<ImageDigest> digest = started ? held : DigestImageFile(path);
     nlohmann::json entry = {{"file", path}, {"size", nullptr}, {"sha256", nullptr}};
     if (digest) {
         entry["size"] = digest->size;
@@ -39,6 +42,7 @@ std::string IsoUtcTime(std::int64_t unixMs) {
 
 nlohmann::json BuildUpdateRecord(const UpdateOutcome& outcome, const update_info& info,
                                  const std::string& toolVersion) {
+    const bool started = outcome.status != kExitLinkNotOpened;
     nlohmann::json record = {{"tool", kToolName},
                              {"tool_version", toolVersion},
                              {"device", outcome.device},
@@ -46,14 +50,15 @@ nlohmann::json BuildUpdateRecord(const UpdateOutcome& outcome, const update_info
                              {"installed_version", outcome.installedVersion},
                              {"new_version", info.version},
                              {"update_method", outcome.updateMethod},
-                             {"kernel", ImageEntry(info.kernel_file)},
-                             {"update", ImageEntry(info.update_file)},
+                             {"kernel", ImageEntry(info.kernel_file, outcome.kernel, started)},
+                             {"update", ImageEntry(info.update_file, outcome.update, started)},
                              {"start", IsoUtcTime(outcome.startUnixMs)},
                              {"end", IsoUtcTime(outcome.endUnixMs)},
                              {"steps", outcome.steps},
                              {"final_text", outcome.finalText},
                              {"status", static_cast<int>(outcome.status)}};
     if (!outcome.linkFailure.empty()) record["detail"] = outcome.linkFailure;
+    AddFailureDetail(record, outcome.failure);
     return record;
 }
 

@@ -6,12 +6,15 @@
 //   instrument, new_version  from the configuration
 //   installed_version        as the instrument reported it ("Unknown" without one)
 //   update_method            1 or 2 (0 when the link did not open)
-//   kernel, update           {"file", "size", "sha256"}; size and sha256 are
-//                            null when the file could not be read
+//   kernel, update           {"file", "size", "sha256"} of the bytes the update
+//                            read from the images it held open; size and
+//                            sha256 are null when an image could not be read
 //   start, end               UTC, ISO 8601 with milliseconds ("...T...Z")
 //   steps                    the step texts reached, in order
 //   final_text, status       the final text and the exit status
 //   detail                   only when the link did not open: why
+//   stage, reason            only after a failure with a known cause: the
+//                            step and why, as short names (json_events.h)
 
 #include <cstdint>
 #include <string>

@@ -1,51 +1,38 @@
 #include "app/cli/update_run.h"
 
-#include <atomic>
-#include <cstdlib>
+#include <algorithm>
 #include <chrono>
-#include <future>
+#include <map>
 #include <memory>
-#include <optional>
+#include <mutex>
+#include <thread>
 
 #include "app/cli/confirmation.h"
-#include "app/cli/console_window.h"
-#include "app/cli/image_check.h"
+#include "app/cli/device_board.h"
+#include "app/cli/device_run.h"
 #include "app/cli/interrupt_policy.h"
 #include "app/cli/interrupts.h"
-#include "app/cli/line_presenter.h"
+#include "app/cli/json_events.h"
+#include "app/cli/report_file.h"
 #include "app/cli/run_notes.h"
+#include "app/cli/run_observers.h"
 #include "app/configuration.h"
+#include "app/image_check.h"
 #include "app/port_map.h"
 #include "app/port_text.h"
+#include "app/profile_source.h"
 #include "comlink/port_devices.h"
-#include "engine/data_exchange.h"
+#include "comlink/serial.h"
+#include "comlink/tracing_port.h"
 #include "platform/file_exists.h"
 #include "platform/profile.h"
 
 namespace cli {
 namespace {
 
-
 std::int64_t SteadyNowMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-void ReportLinkFailure(const LinkChoice& link, const std::optional<DeviceOpenFailure>& failure,
-                       const ConsoleStreams& streams) {
-    std::fprintf(streams.err, "%s\n", std::string(app::kLinkFailureText).c_str());
-    if (!failure) {
-        std::fprintf(streams.err, "%s: the device opened but could not be prepared for the line\n",
-                     link.devicePath.c_str());
-        return;
-    }
-    std::string detail = DescribeDeviceOpenFailure(*failure);
-    // A device named directly has no COM number worth showing.
-    const std::string comPrefix = "COM" + std::to_string(failure->portIndex + 1) + " (" + failure->path + "): ";
-    if (link.namedDirectly && detail.starts_with(comPrefix)) {
-        detail = failure->path + ": " + detail.substr(comPrefix.size());
-    }
-    std::fprintf(streams.err, "%s\n", detail.c_str());
 }
 
 // A configuration that gives nothing but the defaults is worth a word: a
@@ -62,6 +49,73 @@ void WarnAboutConfiguration(const CliOptions& options, const std::string& iniPat
         std::fprintf(err, "warning: %s has no [UPDATE] section with keys; the defaults apply\n", iniPath.c_str());
     }
 }
+
+// Why the run must not start before any port opens, or empty.
+std::string Refusal(const CliOptions& options, std::size_t links, const app::ImageCheck& images) {
+    if (links > static_cast<std::size_t>(app::kMaxPort)) {
+        return "at most " + std::to_string(app::kMaxPort) + " instruments at once";
+    }
+    if (images.refusal) return *images.refusal;
+    if (!options.reportPath) return {};
+    // A FIFO would block the open until a reader came; a device or a folder
+    // is no place for records.
+    if (!app::UsableAsProfile(*options.reportPath)) {
+        return "--report " + *options.reportPath + " is not a regular file (a directory, device, FIFO or socket)";
+    }
+    return CheckReportFile(*options.reportPath);
+}
+
+// The trace file of the n-th of `count` devices.
+std::string TracePathFor(const std::string& path, std::size_t index, std::size_t count) {
+    return count == 1 ? path : path + "." + std::to_string(index + 1);
+}
+
+// Everything one device's run needs, kept alive for the whole run.
+struct DeviceSlot {
+    LinkChoice link;
+    std::shared_ptr<TraceFile> trace;
+    std::unique_ptr<UpdateObserver> display;
+    std::unique_ptr<ReportObserver> report;
+    std::unique_ptr<TraceMarkerObserver> markers;
+    ObserverChain chain;
+    std::unique_ptr<DeviceRun> run;
+    UpdateOutcome outcome;
+};
+
+// The stop rules over every device: a stop is harmless only when no
+// instrument sits in its boot side.
+class StopHandler {
+public:
+    StopHandler(std::vector<std::unique_ptr<DeviceSlot>>& slots, std::FILE* err) : slots_(slots), err_(err) {}
+
+    void OnRequest(StopRequest request) {
+        RunStage stage = RunStage::kEnded;
+        std::string step;
+        for (const auto& slot : slots_) {
+            const RunStage own = slot->run->Stage();
+            if (own == RunStage::kEnded || stage == RunStage::kBootSide) continue;
+            if (stage == RunStage::kEnded || own == RunStage::kBootSide) {
+                stage = own;
+                step = slot->run->LastStep();
+            }
+        }
+        const InterruptAnswer answer = request.systemEnding ? InterruptPolicy::OnSystemEnding(stage, step)
+                                                            : policy_.OnRequest(stage, step, SteadyNowMs());
+        for (const auto& slot : slots_) slot->run->MakeWayForMessage();
+        std::fprintf(err_, "%s\n", answer.message.c_str());
+        std::fflush(nullptr);
+        if (!answer.stop) return;
+        const auto status = static_cast<ExitStatus>(kExitStoppedBySignal + request.signalNumber);
+        for (const auto& slot : slots_) slot->run->Stop(status);
+        std::fflush(nullptr);
+        EndStoppedProcess(status);
+    }
+
+private:
+    std::vector<std::unique_ptr<DeviceSlot>>& slots_;
+    std::FILE* err_;
+    InterruptPolicy policy_;
+};
 
 }  // namespace
 
@@ -88,102 +142,147 @@ LinkChoice ChooseLink(const CliOptions& options, const platform::ProfileFile& pr
     return link;
 }
 
-ExitStatus RunUpdateFromConsole(const CliOptions& options, const std::string& iniPath,
-                                const ConsoleStreams& streams) {
+std::vector<LinkChoice> ChooseLinks(const CliOptions& options, const platform::ProfileFile& profile) {
+    std::vector<LinkChoice> links;
+    for (const int port : options.ports) {
+        CliOptions one;
+        one.port = port;
+        links.push_back(ChooseLink(one, profile));
+    }
+    for (std::size_t i = 0; i < options.devices.size(); ++i) {
+        CliOptions one;
+        one.device = options.devices[i];
+        LinkChoice link = ChooseLink(one, profile);
+        // Each device opens under a port number of its own.
+        if (link.namedDirectly) link.portNumber = static_cast<int>(i) + 1;
+        links.push_back(link);
+    }
+    return links;
+}
+
+ExitStatus RunUpdates(const CliOptions& options, const std::string& iniPath, const ConsoleStreams& streams,
+                      const std::string& toolVersion) {
     // Read once: a pipe gives its text only once, and a second reading that
     // found nothing would send --port to the system's own device.
     const platform::ProfileFile profile(iniPath);
     WarnAboutConfiguration(options, iniPath, profile, streams.err);
     const update_info info = app::ReadUpdateInfo(profile);
-    const ImageCheck images = CheckImages(info);
-    if (images.refusal) {
-        std::fprintf(streams.err, "updater-cli: %s\n", images.refusal->c_str());
+    const app::ImageCheck images = app::CheckImages(info);
+    const std::vector<LinkChoice> links = ChooseLinks(options, profile);
+    if (const std::string refusal = Refusal(options, links.size(), images); !refusal.empty()) {
+        std::fprintf(streams.err, "updater-cli: %s\n", refusal.c_str());
         return kExitUsageError;
     }
-    const LinkChoice link = ChooseLink(options, profile);
-    if (link.unmapped) {
-        std::fprintf(streams.err, "note: COM%d has no entry under [PORTS] of %s; opening %s\n", link.portNumber,
-                     iniPath.c_str(), link.devicePath.c_str());
-    }
-    SetPortDevicePath(link.portNumber - 1, link.devicePath);
 
-    std::atomic<bool> declined{false};
-    const ConfirmationStreams questionStreams{streams.err, streams.in, streams.inIsTerminal};
-    ConsoleWindow window([&](const std::string& text, const std::string& caption) {
-        const platform::Answer answer = AnswerQuestion(options.answer, text, caption, questionStreams);
-        if (answer == platform::Answer::No) declined = true;
-        return answer;
-    });
+    const bool several = links.size() > 1;
+    std::vector<std::string> devices;
+    for (const LinkChoice& link : links) devices.push_back(link.devicePath);
+    std::unique_ptr<DeviceBoard> board;
+    if (several && !options.json) board = std::make_unique<DeviceBoard>(devices, streams.out, streams.outIsTerminal);
+    std::mutex jsonMutex;
 
-    auto worker = std::make_unique<DataExchange>(window, ConsoleWindow::kHandle, info);
-    if (!worker->OpenLink(link.portNumber)) {
-        ReportLinkFailure(link, worker->LinkOpenFailure(), streams);
-        return kExitLinkNotOpened;
-    }
-    const std::intptr_t linkHandle = worker->LinkHandle();
-
-    const PresenterSettings settings{options.raw, streams.outIsTerminal,
-                                     streams.outIsTerminal && streams.colourAllowed};
-    LinePresenter presenter(settings, streams.out, streams.err, SteadyNowMs);
-    std::optional<std::string> lastLine;
-    bool dialogueAnswered = false;
-    RunStage stage = RunStage::kDialogue;
-    std::string lastStep;
-    auto show = [&](const std::string& line) {
-        lastLine = line;
-        dialogueAnswered = dialogueAnswered || line == kSwitchingText;
-        stage = StageAfterLine(stage, line);
-        if (!line.starts_with("DATA:")) lastStep = line;
-        presenter.Show(line);
-    };
-
-    // Ctrl-C and SIGTERM are handled in the loop below, like the worker's
-    // lines. A stop ends the process there and then: the worker cannot be
-    // cancelled mid-step, and the instrument is told nothing more.
-    InterruptPolicy interrupts;
-    auto onRequest = [&](StopRequest request) {
-        const InterruptAnswer answer = request.systemEnding
-                                           ? InterruptPolicy::OnSystemEnding(stage, lastStep)
-                                           : interrupts.OnRequest(stage, lastStep, SteadyNowMs());
-        presenter.Finish();
-        std::fprintf(streams.err, "%s\n", answer.message.c_str());
-        std::fflush(nullptr);
-        if (!answer.stop) return;
-        ReleaseDeviceForOthers(linkHandle);
-        EndStoppedProcess(kExitStoppedBySignal + request.signalNumber);
-    };
-    const InterruptWatch watch([&](StopRequest request) {
-        window.RunOnWindowThread([&onRequest, request] { onRequest(request); });
-    });
-
-    // The window's side of the channel: one line per notification while the
-    // worker is attached; the end notification drains the rest and detaches.
-    DataExchange* current = worker.get();
-    presenter.SetTransmitQueueProbe([&current] { return current != nullptr ? current->QueuedForLine() : 0; });
-    worker->SetEndNotification([&] {
-        while (current != nullptr) {
-            std::optional<std::string> line = current->TakeText();
-            if (!line) break;
-            show(*line);
+    std::vector<std::unique_ptr<DeviceSlot>> slots;
+    std::map<int, std::shared_ptr<TraceFile>> traces;  // by port index
+    for (std::size_t i = 0; i < links.size(); ++i) {
+        auto slot = std::make_unique<DeviceSlot>();
+        slot->link = links[i];
+        if (slot->link.unmapped) {
+            std::fprintf(streams.err, "note: COM%d has no entry under [PORTS] of %s; opening %s\n",
+                         slot->link.portNumber, iniPath.c_str(), slot->link.devicePath.c_str());
         }
-        current = nullptr;
-        window.Close();
-    });
-    const std::shared_future<void> ended = platform::Thread::Start(std::move(worker));
-    window.RunUntilClosed([&] {
-        if (current == nullptr) return;
-        if (std::optional<std::string> line = current->TakeText()) show(*line);
-    });
-    // The worker is destroyed on its own thread; the port is closed then.
-    ended.wait();
-    presenter.Finish();
-    for (const std::string& note : NotesAfterRun({lastLine, dialogueAnswered, link.devicePath, images.missing})) {
-        std::fprintf(streams.err, "%s\n", note.c_str());
+        SetPortDevicePath(slot->link.portNumber - 1, slot->link.devicePath);
+        if (options.json) {
+            slot->display = std::make_unique<JsonEventObserver>(slot->link.devicePath, streams.out, jsonMutex);
+        } else if (board) {
+            slot->display = std::make_unique<BoardObserver>(*board, i);
+        } else {
+            slot->display = std::make_unique<ConsoleObserver>(options, streams);
+        }
+        slot->chain.Add(*slot->display);
+        if (options.tracePath) {
+            slot->trace = std::make_shared<TraceFile>(TracePathFor(*options.tracePath, i, links.size()), streams.err);
+            if (!slot->trace->IsOpen()) {
+                std::fprintf(streams.err, "updater-cli: cannot write the trace: %s\n", slot->trace->Error().c_str());
+                return kExitUsageError;
+            }
+            traces[slot->link.portNumber - 1] = slot->trace;
+            slot->markers = std::make_unique<TraceMarkerObserver>(*slot->trace);
+            slot->chain.Add(*slot->markers);
+        }
+        if (options.reportPath) {
+            slot->report = std::make_unique<ReportObserver>(*options.reportPath, info, toolVersion, streams.err);
+            slot->chain.Add(*slot->report);
+        }
+        slots.push_back(std::move(slot));
     }
 
-    const ExitStatus status = ExitStatusForRun(lastLine, declined);
-    if (status == kExitOperatorDeclined && !options.raw) {
-        std::fprintf(streams.err, "Update cancelled: the operator answered No.\n");
+    // Traced ports wrap whatever the installed factory builds.
+    std::unique_ptr<ScopedPortFactory> tracing;
+    if (!traces.empty()) {
+        tracing = std::make_unique<ScopedPortFactory>(
+            [inner = InstalledPortFactory(), traces](int portIndex, int rxSize, int txSize) -> std::unique_ptr<QvComLink> {
+                std::unique_ptr<QvComLink> port = inner(portIndex, rxSize, txSize);
+                const auto found = traces.find(portIndex);
+                if (!port || found == traces.end()) return port;
+                return std::make_unique<TracingPort>(std::move(port), found->second);
+            });
+    }
+
+    // One question at a time on the console, each naming its device when
+    // several run.
+    std::mutex questionMutex;
+    const ConfirmationStreams questionStreams{streams.err, streams.in, streams.inIsTerminal};
+    std::mutex openMutex;
+    for (const auto& slot : slots) {
+        DeviceRunSetup setup;
+        setup.link = slot->link;
+        setup.info = &info;
+        setup.openMutex = &openMutex;
+        setup.answer = [&, device = slot->link.devicePath](const std::string& text, const std::string& caption) {
+            std::lock_guard lock(questionMutex);
+            const std::string shown = several ? device + ": " + text : text;
+            platform::Answer answer = platform::Answer::No;
+            auto ask = [&] { answer = AnswerQuestion(options.answer, shown, caption, questionStreams); };
+            if (board) {
+                board->Ask(ask);
+            } else {
+                ask();
+            }
+            return answer;
+        };
+        if (auto* console = dynamic_cast<ConsoleObserver*>(slot->display.get())) {
+            setup.onTransmitQueueProbe = [console](std::function<std::int64_t()> probe) {
+                console->Presenter().SetTransmitQueueProbe(std::move(probe));
+            };
+        }
+        slot->run = std::make_unique<DeviceRun>(std::move(setup), slot->chain);
+    }
+
+    // Ctrl-C, SIGTERM and SIGHUP reach the stop rules on the watch's thread.
+    // A stop ends the process there and then: a worker cannot be cancelled
+    // mid-step, and the instrument is told nothing more.
+    StopHandler stops(slots, streams.err);
+    {
+        const InterruptWatch watch([&stops](StopRequest request) { stops.OnRequest(request); });
+        std::vector<std::jthread> workers;
+        for (const auto& slot : slots) {
+            workers.emplace_back([&slot = *slot] { slot.outcome = slot.run->Run(); });
+        }
+    }
+
+    ExitStatus status = kExitSuccess;
+    std::vector<UpdateOutcome> outcomes;
+    for (const auto& slot : slots) {
+        outcomes.push_back(slot->outcome);
+        status = std::max(status, slot->outcome.status);
+        for (const std::string& note : NotesAfterRun(slot->outcome, images.missing)) {
+            std::fprintf(streams.err, "%s%s\n", several ? (slot->link.devicePath + ": ").c_str() : "", note.c_str());
+        }
+    }
+    if (board) {
+        const std::string table = SummaryTable(outcomes);
+        std::fwrite(table.data(), 1, table.size(), streams.out);
+        std::fflush(streams.out);
     }
     return status;
 }

@@ -1,10 +1,13 @@
 #pragma once
-// One update run from the command line: reads the configuration, opens the
-// link the options name, runs the DataExchange worker with a ConsoleWindow,
-// shows its lines and waits until the worker is gone (port closed).
+// The command line's one update run, for one device or many: reads the
+// configuration once, checks the images before any port opens, runs one
+// update session per device (all at once), and shows each through its
+// observers: the console or the board, --json, --report, --trace. The stop
+// rules and the notes after a run hold whatever the options.
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/cli/cli_options.h"
 #include "app/cli/exit_status.h"
@@ -41,11 +44,14 @@ LinkChoice ChooseLink(const CliOptions& options, const platform::ProfileFile& pr
 // Returns the configuration file of a run: --ini, else `defaultIniPath`.
 std::string IniPathOf(const CliOptions& options, const std::string& defaultIniPath);
 
-// Runs one update as `options` say, reading `iniPath` once. Images that
-// exist but cannot be sent are refused before the port is opened. Returns
-// the exit status; returns only after the worker's final pause and the
-// closing of the port.
-ExitStatus RunUpdateFromConsole(const CliOptions& options, const std::string& iniPath,
-                                const ConsoleStreams& streams);
+// The links of every --port or --device, each with its own port number.
+std::vector<LinkChoice> ChooseLinks(const CliOptions& options, const platform::ProfileFile& profile);
+
+// Runs the updates as `options` say, reading `iniPath` once. Images that
+// exist but cannot be sent are refused before any port opens. Returns 0 when
+// every update succeeded, else the highest exit status among them; returns
+// once every port is closed.
+ExitStatus RunUpdates(const CliOptions& options, const std::string& iniPath, const ConsoleStreams& streams,
+                      const std::string& toolVersion);
 
 }  // namespace cli

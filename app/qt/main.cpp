@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
         MainForm.show();
         const int status = QApplication::exec();
         MainForm.FinishWorker();
-        return status;
+        return status != 0 ? status : MainForm.ExitStatus();
     } catch (const std::exception& failure) {
         UpdaterApplication::ShowFailure(QString::fromLocal8Bit(failure.what()));
     } catch (...) {

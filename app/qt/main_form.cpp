@@ -11,15 +11,17 @@
 #include <QScreen>
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <utility>
 
 #include "app/configuration.h"
 #include "app/display_text.h"
+#include "app/failure_words.h"
+#include "app/link_failure_text.h"
 #include "app/port_text.h"
 #include "app/worker_line.h"
-#include "engine/data_exchange.h"
 
 namespace {
 
@@ -85,10 +87,19 @@ void TMainForm::CenterOnScreen() {
     move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
 }
 
+void TMainForm::ResetProgress() {
+    SetStatus(QString());
+    TPac->setText(QString::fromLatin1(kCountsUnknown));
+    NPac->setText(QString::fromLatin1(kCountsUnknown));
+    ProgressBar->SetProgress(0);
+}
+
 void TMainForm::updateClick() {
     // One worker at a time (the button is disabled meanwhile; this also holds
     // for a direct call).
-    if (current_ != nullptr) return;
+    if (UpdateRunning()) return;
+    // What the last update left on screen never stands under a new refusal.
+    ResetProgress();
     const std::optional<int> port = app::ParsePortNumber(ToText(Port->text()));
     if (!port) {
         ShowErrorBox(FromText(std::string(app::kPortRefusedText)));
@@ -96,45 +107,33 @@ void TMainForm::updateClick() {
     }
     // The previous worker releases its port right after its end notification;
     // wait for that so that a quick second press does not find the port busy.
-    if (workerEnded_.valid()) AwaitWorkerDestroyed();
+    if (session_) AwaitWorkerDestroyed();
 
-    auto worker = std::make_unique<DataExchange>(services_, services_.Handle(), info_);
-    DataExchange* const started = worker.get();
-    worker->SetEndNotification([this] { WorkerTerminated(); });
-    if (!worker->OpenLink(*port)) {
-        // Never started: released here, holding no port.
-        ShowErrorBox(FromText(std::string(app::kLinkFailureText)));
-        return;
-    }
-    SetStatus(QString());
-    TPac->setText(QString::fromLatin1(kCountsUnknown));
-    NPac->setText(QString::fromLatin1(kCountsUnknown));
-    ProgressBar->SetProgress(0);
-    current_ = started;
-    workerEnded_ = platform::Thread::Start(std::move(worker));
+    session_ = std::make_unique<app::UpdateSession>(services_, services_.Handle(), info_,
+                                                    static_cast<app::SessionObserver&>(*this));
+    if (!session_->Open(*port)) return;  // OnResult showed why
+    session_->Start();
     update->setEnabled(false);
     Port->setEnabled(false);
     UpDown1->setEnabled(false);
 }
 
-void TMainForm::WorkerTerminated() {
-    // Every line was announced before this call; show any still waiting.
-    while (current_ != nullptr) {
-        std::optional<std::string> line = current_->TakeText();
-        if (!line) break;
-        ShowWorkerLine(*line);
+void TMainForm::OnResult(const app::UpdateResult& result) {
+    if (result.end == app::UpdateEnd::kLinkNotOpened) {
+        ShowErrorBox(FromText(app::LinkFailureBoxText(result.linkFailure)));
+        return;
     }
-    current_ = nullptr;
+    if (closing_ && app::TellFailureAfterClose(result, stderr)) failedUnseen_ = true;
     update->setEnabled(true);
     Port->setEnabled(true);
     UpDown1->setEnabled(true);
 }
 
 void TMainForm::FinishWorker() {
-    if (!workerEnded_.valid()) return;
+    if (!session_) return;
     DrainPending();
     // Until the end notification has run, the worker waits for this thread.
-    while (current_ != nullptr) {
+    while (UpdateRunning()) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         DrainPending();
     }
@@ -145,38 +144,34 @@ void TMainForm::AwaitWorkerDestroyed() {
     // The wait is short: the worker only closes its port. Calls queued for
     // this thread still run meanwhile (a failure report of the serial library
     // comes that way), operator input does not.
-    while (workerEnded_.wait_for(kWorkerEndPoll) != std::future_status::ready) {
+    const std::shared_future<void> ended = session_->Ended();
+    while (ended.valid() && ended.wait_for(kWorkerEndPoll) != std::future_status::ready) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
 }
 
 bool TMainForm::event(QEvent* event) {
     if (event->type() == kWorkerTextEvent) {
-        RunInOrder([this] { HandleWorkerText(); });
+        RunInOrder([this] {
+            if (session_) session_->OnWorkerText();
+        });
         return true;
     }
     return QWidget::event(event);
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    if (current_ != nullptr) {
+    if (UpdateRunning()) {
         // The update cannot be cancelled once under way; it ends unseen, and
         // a question still to come (or open now) is answered No.
         closing_ = true;
         services_.RefuseQuestions();
-        current_->RequestTerminate();
+        session_->RequestTerminate();
         for (const QPointer<QMessageBox>& box : openBoxes_) {
             if (box) box->done(box->standardButtons().testFlag(QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok);
         }
     }
     QWidget::closeEvent(event);
-}
-
-void TMainForm::HandleWorkerText() {
-    if (current_ == nullptr) return;
-    std::optional<std::string> line = current_->TakeText();
-    if (!line) return;
-    ShowWorkerLine(*line);
 }
 
 void TMainForm::ShowWorkerLine(const std::string& line) {

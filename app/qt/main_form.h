@@ -9,11 +9,13 @@
 // tasks are handled strictly in arrival order, also while a message box is
 // open (what arrives meanwhile waits until it is closed).
 //
-// Lifetime: the window outlives its worker. Closing it during an update hides
-// it and refuses the worker's question (answered No); the window then waits,
-// still handling events, until the worker has ended and closed its port
-// (FinishWorker, also run by the destructor), so the worker never reads the
-// configuration or notifies a window that is gone.
+// Lifetime: the window outlives its worker, whose life an app::UpdateSession
+// keeps. Closing it during an update hides it and refuses the worker's
+// question (answered No); the window then waits, still handling events, until
+// the worker has ended and closed its port (FinishWorker, also run by the
+// destructor), so the worker never reads the configuration or notifies a
+// window that is gone. A failure that nobody could see then is written to
+// standard error (ExitStatus says so).
 
 #include <QGroupBox>
 #include <QLabel>
@@ -26,18 +28,19 @@
 #include <deque>
 #include <functional>
 #include <future>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/qt/qt_window_services.h"
 #include "app/qt/t_up_down.h"
 #include "app/qt/tc_gauge.h"
+#include "app/update_session.h"
 #include "engine/update_info.h"
 
-class DataExchange;
 class QFrame;
 
-class TMainForm : public QWidget {
+class TMainForm : public QWidget, private app::SessionObserver {
     Q_OBJECT
 
 public:
@@ -57,14 +60,13 @@ public:
     // worker, or explains in an "Error" box why not.
     void updateClick();
 
-    // The end notification of the worker: shows any line still waiting,
-    // forgets the worker and enables update, Port and UpDown1 again.
-    void WorkerTerminated();
-
-    // True while a worker runs (from its start until WorkerTerminated).
-    bool UpdateRunning() const { return current_ != nullptr; }
-    // The running worker, or null; valid until its end notification returns.
-    DataExchange* CurrentWorker() const { return current_; }
+    // True while a worker runs (from its start until its result).
+    bool UpdateRunning() const { return session_ && session_->Running(); }
+    // The running worker, or null; valid until its result was shown.
+    DataExchange* CurrentWorker() const { return session_ ? session_->Worker() : nullptr; }
+    // The program's exit status once the window has closed: 1 when an update
+    // failed after the window was closed, else 0.
+    int ExitStatus() const { return failedUnseen_ ? 1 : 0; }
 
     // Shows one worker line: progress, error box, or new status text. The
     // line handler of every WM_WORKERTEXT; public so that the channel's
@@ -106,9 +108,12 @@ private:
     void ApplyConfiguration();
     void CenterOnScreen();
 
-    // Takes one line from the current worker and shows it; a notification
-    // that finds no worker or no line is ignored.
-    void HandleWorkerText();
+    // The session's events: each line shown, and at the end the controls
+    // enabled again.
+    void OnLine(const std::string& line) override { ShowWorkerLine(line); }
+    void OnResult(const app::UpdateResult& result) override;
+    // Clears the status text, the byte counts and the gauge.
+    void ResetProgress();
     // Replaces the status text; the label grows with it up to Panel2's edge.
     void SetStatus(const QString& text);
 
@@ -125,8 +130,8 @@ private:
 
     update_info info_;
     QtWindowServices services_;
-    DataExchange* current_ = nullptr;       // valid until its end notification returns
-    std::shared_future<void> workerEnded_;  // ready once the last worker is destroyed
+    std::unique_ptr<app::UpdateSession> session_;  // the last update's
+    bool failedUnseen_ = false;
     std::deque<std::function<void()>> pending_;
     bool draining_ = false;
     bool closing_ = false;

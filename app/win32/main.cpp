@@ -75,7 +75,7 @@ int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*comma
         MainForm->Show();
         const int status = RunMessageLoop(MainForm->Handle());
         MainForm->FinishWorker();
-        return status;
+        return status != 0 ? status : MainForm->ExitStatus();
     } catch (const std::exception& failure) {
         win32::ShowFailureBox(MainForm ? MainForm->ApplicationTitle() : "", failure.what());
     } catch (...) {

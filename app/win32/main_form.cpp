@@ -3,6 +3,7 @@
 
 #include "app/win32/main_form.h"
 
+#include <cstdio>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -10,18 +11,17 @@
 #include <vector>
 
 #include "app/configuration.h"
+#include "app/failure_words.h"
+#include "app/link_failure_text.h"
 #include "app/port_text.h"
 #include "app/win32/failure_boxes.h"
 #include "app/worker_line.h"
-#include "engine/data_exchange.h"
 #include "platform/window_services.h"
 
 namespace win32 {
 namespace {
 
 constexpr const char* kErrorCaption = "Error";
-constexpr const char* kLinkFailureText =
-    "ERROR: Can not establish communications.  Make sure all connections are made and the instrument is on.";
 constexpr const char* kCountsUnknown = "--";
 constexpr UINT kErrorBoxStyle = MB_OK;  // no icon
 
@@ -60,7 +60,7 @@ TMainForm::TMainForm(const std::string& iniPath)
 TMainForm::~TMainForm() {
     closing_ = true;
     services_.RefuseQuestions();
-    if (current_ != nullptr) current_->RequestTerminate();
+    if (session_) session_->RequestTerminate();
     FinishWorker();
     if (window_ != nullptr && !destroyed_) DestroyWindow(window_);
 }
@@ -83,10 +83,19 @@ std::string TMainForm::TextOf(HWND control) {
     return std::string(text.data(), static_cast<std::size_t>(std::max(length, 0)));
 }
 
+void TMainForm::ResetProgress() {
+    SetStatus("");
+    SetWindowTextA(TPac, kCountsUnknown);
+    SetWindowTextA(NPac, kCountsUnknown);
+    ProgressBar.SetProgress(0);
+}
+
 void TMainForm::updateClick() {
     // One worker at a time (the button is disabled meanwhile; this also holds
     // for a direct call).
-    if (current_ != nullptr) return;
+    if (UpdateRunning()) return;
+    // What the last update left on screen never stands under a new refusal.
+    ResetProgress();
     const std::optional<int> port = app::ParsePortNumber(TextOf(Port));
     if (!port) {
         ShowErrorBox(std::string(app::kPortRefusedText));
@@ -95,22 +104,12 @@ void TMainForm::updateClick() {
     // The previous worker releases its port right after its end notification;
     // wait for that so that a quick second press does not find the port busy.
     // It no longer needs this thread, so the wait is short and cannot block.
-    if (workerEnded_.valid()) workerEnded_.wait();
+    if (session_ && session_->Ended().valid()) session_->Ended().wait();
 
-    auto worker = std::make_unique<DataExchange>(services_, Win32WindowServices::HandleOf(window_), info_);
-    DataExchange* const started = worker.get();
-    worker->SetEndNotification([this] { WorkerTerminated(); });
-    if (!worker->OpenLink(*port)) {
-        // Never started: released here, holding no port.
-        ShowErrorBox(kLinkFailureText);
-        return;
-    }
-    SetStatus("");
-    SetWindowTextA(TPac, kCountsUnknown);
-    SetWindowTextA(NPac, kCountsUnknown);
-    ProgressBar.SetProgress(0);
-    current_ = started;
-    workerEnded_ = platform::Thread::Start(std::move(worker));
+    session_ = std::make_unique<app::UpdateSession>(services_, Win32WindowServices::HandleOf(window_), info_,
+                                                    static_cast<app::SessionObserver&>(*this));
+    if (!session_->Open(*port)) return;  // OnResult showed why
+    session_->Start();
     EnableControls(false);
 }
 
@@ -120,14 +119,12 @@ void TMainForm::EnableControls(bool enabled) {
     EnableWindow(UpDown1, enabled);
 }
 
-void TMainForm::WorkerTerminated() {
-    // Every line was announced before this call; show any still waiting.
-    while (current_ != nullptr) {
-        std::optional<std::string> line = current_->TakeText();
-        if (!line) break;
-        ShowWorkerLine(*line);
+void TMainForm::OnResult(const app::UpdateResult& result) {
+    if (result.end == app::UpdateEnd::kLinkNotOpened) {
+        ShowErrorBox(app::LinkFailureBoxText(result.linkFailure));
+        return;
     }
-    current_ = nullptr;
+    if (closing_ && app::TellFailureAfterClose(result, stderr)) failedUnseen_ = true;
     EnableControls(true);
     if (closing_) {
         KillTimer(window_, kDismissTimerId);
@@ -138,14 +135,14 @@ void TMainForm::WorkerTerminated() {
 }
 
 void TMainForm::FinishWorker() {
-    if (!workerEnded_.valid()) return;
+    if (!session_) return;
     DrainPending();
     // Until the end notification has run, the worker waits for this thread.
     std::optional<WPARAM> quit;
-    while (current_ != nullptr) {
+    while (UpdateRunning()) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, kFinishPollMs, QS_ALLINPUT);
         MSG message;
-        while (current_ != nullptr && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        while (UpdateRunning() && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) {
                 quit = message.wParam;
                 continue;
@@ -155,12 +152,12 @@ void TMainForm::FinishWorker() {
         }
         DrainPending();
     }
-    workerEnded_.wait();
+    if (session_->Ended().valid()) session_->Ended().wait();
     if (quit) PostQuitMessage(static_cast<int>(*quit));
 }
 
 void TMainForm::Close() {
-    if (current_ == nullptr) {
+    if (!UpdateRunning()) {
         DestroyWindow(window_);
         return;
     }
@@ -168,17 +165,10 @@ void TMainForm::Close() {
     // question still to come (or open now) is answered No.
     closing_ = true;
     services_.RefuseQuestions();
-    current_->RequestTerminate();
+    session_->RequestTerminate();
     ShowWindow(window_, SW_HIDE);
     DismissOwnedBoxes(window_);
     SetTimer(window_, kDismissTimerId, kDismissIntervalMs, nullptr);
-}
-
-void TMainForm::HandleWorkerText() {
-    if (current_ == nullptr) return;
-    std::optional<std::string> line = current_->TakeText();
-    if (!line) return;
-    ShowWorkerLine(*line);
 }
 
 void TMainForm::ShowWorkerLine(const std::string& line) {
@@ -247,7 +237,9 @@ LRESULT CALLBACK TMainForm::WindowProc(HWND window, UINT message, WPARAM wParam,
 LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case platform::WM_WORKERTEXT:
-            RunInOrder([this] { HandleWorkerText(); });
+            RunInOrder([this] {
+                if (session_) session_->OnWorkerText();
+            });
             return 0;
         case kRunTaskMessage: {
             std::unique_ptr<std::function<void()>> task = Win32WindowServices::TakePostedTask(lParam);

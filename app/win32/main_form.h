@@ -24,21 +24,21 @@
 #include <deque>
 #include <functional>
 #include <future>
+#include <memory>
 #include <string>
 
+#include "app/update_session.h"
 #include "app/win32/tc_gauge.h"
 #include "app/win32/win32_window_services.h"
 #include "app/win32/window_fonts.h"
 #include "engine/update_info.h"
-
-class DataExchange;
 
 namespace win32 {
 
 // Command id of the "Update Software" button.
 inline constexpr int kUpdateButtonId = 100;
 
-class TMainForm {
+class TMainForm : private app::SessionObserver {
 public:
     // Builds the window (hidden) and reads update.ini beside the running program.
     TMainForm();
@@ -62,14 +62,13 @@ public:
     // worker, or explains in an "Error" box why not.
     void updateClick();
 
-    // The end notification of the worker: shows any line still waiting,
-    // forgets the worker and enables update, Port and UpDown1 again.
-    void WorkerTerminated();
-
-    // True while a worker runs (from its start until WorkerTerminated).
-    bool UpdateRunning() const { return current_ != nullptr; }
-    // The running worker, or null; valid until its end notification returns.
-    DataExchange* CurrentWorker() const { return current_; }
+    // True while a worker runs (from its start until its result).
+    bool UpdateRunning() const { return session_ && session_->Running(); }
+    // The running worker, or null; valid until its result was shown.
+    DataExchange* CurrentWorker() const { return session_ ? session_->Worker() : nullptr; }
+    // The program's exit status once the window has gone: 1 when an update
+    // failed after the window was closed (said on standard error), else 0.
+    int ExitStatus() const { return failedUnseen_ ? 1 : 0; }
 
     // Handles messages until a running worker has ended and been destroyed
     // (its port closed); returns at once when none runs. A WM_QUIT met on the
@@ -120,13 +119,16 @@ private:
     LRESULT ColourStatic(HDC dc, HWND control) const;
     void LimitTrackSize(MINMAXINFO& limits) const;
 
-    // Takes one line from the current worker and shows it; a notification
-    // that finds no worker or no line is ignored.
-    void HandleWorkerText();
     // Shows one worker line: progress, error box, or new status text.
     void ShowWorkerLine(const std::string& line);
     // Replaces the status text; the label grows with it up to Panel2's edge.
     void SetStatus(const std::string& text);
+    // The session's events: each line shown; at the end the controls come
+    // back, or a closed window goes.
+    void OnLine(const std::string& line) override { ShowWorkerLine(line); }
+    void OnResult(const app::UpdateResult& result) override;
+    // Clears the status text, the byte counts and the gauge.
+    void ResetProgress();
     void EnableControls(bool enabled);
 
     // Queues a window task and runs the queue unless it already runs.
@@ -149,8 +151,8 @@ private:
     WindowFonts fonts_;
     Win32WindowServices services_;
     HWND window_ = nullptr;
-    DataExchange* current_ = nullptr;       // valid until its end notification returns
-    std::shared_future<void> workerEnded_;  // ready once the last worker is destroyed
+    std::unique_ptr<app::UpdateSession> session_;  // the last update's
+    bool failedUnseen_ = false;
     std::deque<std::function<void()>> pending_;
     bool draining_ = false;
     bool closing_ = false;

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <optional>
 
+#include "app/link_failure_text.h"
 #include "app/port_text.h"
 
 namespace {
@@ -38,6 +40,15 @@ TEST(PortText, ConversionCoversExactlyTheSigned32BitRange) {
     EXPECT_EQ(app::TextToInt32("99999999999999999999999"), std::nullopt);
     EXPECT_EQ(app::TextToInt32("-12"), -12);
     EXPECT_EQ(app::TextToInt32("0"), 0);
+}
+
+// The box keeps the system's sentence and adds the cause on its own line.
+TEST(PortText, LinkFailureBoxAddsTheCauseOnItsOwnLine) {
+    EXPECT_EQ(app::LinkFailureBoxText(std::nullopt), app::kLinkFailureText);
+    const DeviceOpenFailure missing{2, "/dev/ttyUSB9", DeviceOpenFailure::Step::kOpen, ENOENT};
+    const std::string text = app::LinkFailureBoxText(missing);
+    EXPECT_EQ(text.rfind(std::string(app::kLinkFailureText) + "\nCOM3 (/dev/ttyUSB9): ", 0), 0u) << text;
+    EXPECT_EQ(text.find('\n'), app::kLinkFailureText.size());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/cli/interrupt_policy.h"
+#include "engine/update_steps.h"
 
 namespace {
 using cli::RunStage;
@@ -30,6 +31,22 @@ TEST(InterruptPolicy, StageFollowsTheLines) {
         RunStage stage = RunStage::kDialogue;
         for (const std::string& line : c.lines) stage = cli::StageAfterLine(stage, line);
         EXPECT_EQ(stage, c.stage) << c.lines.back();
+    }
+}
+
+// A step added to the engine's table is a step here too, never taken for the
+// final text: from the switch on, every step keeps the instrument in its boot
+// side, so that one Ctrl-C cannot stop it there.
+TEST(InterruptPolicy, EveryStepOfTheEngineIsKnown) {
+    bool bootSideSeen = false;
+    for (const engine::StepEntry& entry : engine::kUpdateSteps) {
+        bootSideSeen = bootSideSeen || entry.bootSide;
+        EXPECT_EQ(entry.bootSide, bootSideSeen) << entry.name;  // no way back out of the boot side
+        if (entry.text == nullptr) continue;
+        EXPECT_EQ(cli::StageAfterLine(RunStage::kDialogue, entry.text),
+                  entry.bootSide ? RunStage::kBootSide : RunStage::kDialogue)
+            << entry.text;
+        EXPECT_EQ(cli::StageAfterLine(RunStage::kBootSide, entry.text), RunStage::kBootSide) << entry.text;
     }
 }
 

@@ -65,6 +65,8 @@ inline Schema EventSchema(const std::string& event) {
         schema["text"] = {JsonType::kString};
         schema["status"] = {JsonType::kInteger};
         schema["detail"] = {JsonType::kString, false};
+        schema["stage"] = {JsonType::kString, false};
+        schema["reason"] = {JsonType::kString, false};
     }
     return schema;
 }
@@ -82,6 +84,7 @@ inline const Schema kRecordSchema = {
     {"end", {JsonType::kString}},           {"steps", {JsonType::kArray}},
     {"final_text", {JsonType::kString}},    {"status", {JsonType::kInteger}},
     {"detail", {JsonType::kString, false}},
+    {"stage", {JsonType::kString, false}},  {"reason", {JsonType::kString, false}},
 };
 
 inline void ExpectRecordSchema(const nlohmann::json& record) {

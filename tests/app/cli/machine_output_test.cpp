@@ -51,6 +51,13 @@ TEST(JsonEvents, EachWorkerLineKindAndTheDialogueFollowTheSchema) {
     cli_test::ExpectSchema(result, cli_test::EventSchema("result"));
     EXPECT_EQ(result["status"], 4);
     EXPECT_EQ(result["detail"], "/dev/a: busy");
+    failed.status = cli::kExitUpdateFailed;
+    failed.linkFailure.clear();
+    failed.failure = {engine::UpdateStep::kClear, engine::FailureReason::kStatusByte, 1, -1, 0, 1, 15000, 0, 0};
+    const nlohmann::json detailed = cli::ResultEvent(failed);
+    cli_test::ExpectSchema(detailed, cli_test::EventSchema("result"));
+    EXPECT_EQ(detailed["stage"], "clear");
+    EXPECT_EQ(detailed["reason"], "status");
     // A version text that is not UTF-8 still gives one valid line.
     const std::string line = cli::JsonLine(cli::QuestionEvent("/dev/a", "from \xFF\xFE to 2?", "Continue?"));
     EXPECT_EQ(line.find('\n'), std::string::npos);
@@ -71,6 +78,8 @@ TEST(UpdateReport, RecordFollowsTheSchemaWithDigestsAndUtcTimes) {
     outcome.updateMethod = 2;
     outcome.startUnixMs = 1'765'240'805'123;  // 2025-12-09T00:40:05.123Z
     outcome.endUnixMs = outcome.startUnixMs + 61'000;
+    // The images as the update held them: a kernel read whole, an update not.
+    outcome.kernel = cli::DigestImageFile(info.kernel_file);
 
     const nlohmann::json record = cli::BuildUpdateRecord(outcome, info, "0.1.0");
     cli_test::ExpectRecordSchema(record);
@@ -78,7 +87,7 @@ TEST(UpdateReport, RecordFollowsTheSchemaWithDigestsAndUtcTimes) {
     EXPECT_EQ(record["end"], "2025-12-09T00:41:06.123Z");
     EXPECT_EQ(record["kernel"]["size"], 3);
     EXPECT_EQ(record["kernel"]["sha256"], "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    EXPECT_TRUE(record["update"]["size"].is_null());  // unreadable: no size, no digest
+    EXPECT_TRUE(record["update"]["size"].is_null());  // not read: no size, no digest
     EXPECT_EQ(record["steps"].size(), 2u);
     EXPECT_EQ(record["status"], 1);
     EXPECT_EQ(cli::IsoUtcTime(-1), "1969-12-31T23:59:59.999Z");
@@ -88,7 +97,7 @@ TEST(UpdateReport, RecordFollowsTheSchemaWithDigestsAndUtcTimes) {
 TEST(TraceFile, RunsShareALineAndEveryLineReadsBack) {
     const fs::path path = fs::temp_directory_path() / ("trace-" + std::to_string(::getpid()) + ".txt");
     {
-        cli::TraceFile trace(path.string());
+        cli::TraceFile trace(path.string(), stderr);
         ASSERT_TRUE(trace.IsOpen()) << trace.Error();
         const std::uint8_t probe[] = {0x3C, 0x3E, 0x0A};
         trace.Bytes(TraceDirection::kSent, probe, 2, 9600);

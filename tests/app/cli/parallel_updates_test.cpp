@@ -18,7 +18,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/cli/parallel_updates.h"
+#include "app/cli/update_run.h"
 #include "comlink/port_devices.h"
 #include "comlink/serial.h"
 #include "json_schema.h"
@@ -101,7 +101,7 @@ TEST(ParallelUpdates, FourAtOnceOneFailingTheOthersByteExact) {
     cli::ConsoleStreams streams;
     streams.out = out;
     streams.err = err;
-    const cli::ExitStatus status = cli::RunObservedUpdates(options, ini, streams, "test");
+    const cli::ExitStatus status = cli::RunUpdates(options, ini, streams, "test");
     const std::string events = ReadAll(out);
     std::fclose(out);
     std::fclose(err);

@@ -124,7 +124,7 @@ TEST_F(MainFormTest, PortTextsOutsideOneToThirtyFiveAreRefused) {
         EXPECT_EQ(box.icon, QMessageBox::NoIcon);
         EXPECT_EQ(box.buttons, QMessageBox::Ok);
     }
-    EXPECT_EQ(form->Status->text(), "          ");
+    EXPECT_EQ(form->Status->text(), "");  // each press clears the last update's status
 }
 
 TEST_F(MainFormTest, PortThirtyFiveInDecimalOrHexOpensTheLastPort) {
@@ -142,13 +142,19 @@ TEST_F(MainFormTest, PortThirtyFiveInDecimalOrHexOpensTheLastPort) {
     EXPECT_TRUE(errors.Seen().empty());
 }
 
-TEST_F(MainFormTest, PortThatCannotBeOpenedIsReportedAndChangesNothing) {
+TEST_F(MainFormTest, PortThatCannotBeOpenedIsReportedOverAClearedDisplay) {
     WriteConfiguration();
     instrument_sim::InstrumentConfig config;
     config.updateMethod = 1;
     MakeInstrument(config, 5);  // only COM6 has a device
     const auto form = MakeForm(folder_.PathOf("update.ini"));
     BoxAnswerer errors("Error", QMessageBox::Ok);
+    form->Port->setText("6");
+    ASSERT_TRUE(RunUpdate(*form));
+    EXPECT_EQ(form->Status->text(), "Update successful.");
+
+    // The last update's result and full gauge do not stand under the box.
+    form->Port->setText("1");
     form->update->click();
     ASSERT_EQ(errors.Seen().size(), 1u);
     EXPECT_EQ(errors.Seen()[0].text,
@@ -158,8 +164,9 @@ TEST_F(MainFormTest, PortThatCannotBeOpenedIsReportedAndChangesNothing) {
     EXPECT_EQ(errors.Seen()[0].buttons, QMessageBox::Ok);
     EXPECT_FALSE(form->UpdateRunning());
     EXPECT_TRUE(ControlsEnabled(*form));
-    EXPECT_EQ(form->Status->text(), "          ");
+    EXPECT_EQ(form->Status->text(), "");
     EXPECT_EQ(form->NPac->text(), "--");
+    EXPECT_EQ(form->ProgressBar->GetPercentDone(), 0);
 
     // Pressing again tries again with a new worker.
     form->Port->setText("6");

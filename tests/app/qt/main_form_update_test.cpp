@@ -253,6 +253,7 @@ TEST_F(UpdateTest, ClosingInEachStageEndsSoundly) {
         EXPECT_TRUE(closedWhileRunning);
         form->FinishWorker();
         EXPECT_FALSE(form->UpdateRunning());
+        EXPECT_EQ(form->ExitStatus(), 0);  // nothing failed unseen
 
         const instrument_sim::ModelRecord record = model_->Record();
         const bool beforeTheSwitch = index < 2;
@@ -265,6 +266,24 @@ TEST_F(UpdateTest, ClosingInEachStageEndsSoundly) {
         Serial serial;
         EXPECT_TRUE(serial.Open(0));  // the worker closed the port
     }
+}
+
+// Closed during an update that then fails: nobody saw the failure, so the
+// program says it on standard error and ends with a non-zero status.
+TEST_F(UpdateTest, FailureAfterTheWindowClosedIsNotLost) {
+    auto form = MakeForm(WriteConfiguration());
+    instrument_sim::InstrumentConfig config;
+    config.statusFor[1] = 0x01;  // clearing the flash fails
+    MakeInstrument(config);
+    BoxAnswerer question("Continue?", QMessageBox::Yes);
+    QObject::connect(form.get(), &TMainForm::StatusShown, [&](const QString& text) {
+        if (text == "Sending kernel." && form->isVisible()) form->close();
+    });
+    form->show();
+    QTimer::singleShot(0, form.get(), [&] { form->update->click(); });
+    QApplication::exec();
+    form->FinishWorker();
+    EXPECT_EQ(form->ExitStatus(), 1);
 }
 
 }  // namespace

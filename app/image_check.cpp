@@ -1,4 +1,4 @@
-#include "app/cli/image_check.h"
+#include "app/image_check.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -7,7 +7,7 @@
 #include <memory>
 #include <system_error>
 
-namespace cli {
+namespace app {
 namespace {
 
 namespace fs = std::filesystem;
@@ -30,13 +30,13 @@ std::optional<std::string> MissingCause(const Image& image) {
         const bool relative = fs::path(image.path).is_relative() && !error;
         return Named(image) + "no such file" + (relative ? " (looked for " + absolute.string() + ")" : "");
     }
-    if (fs::is_directory(status)) return Named(image) + "a folder, not a file";
     return std::nullopt;
 }
 
 // Why an existing `image` cannot be sent, or nothing; `size` gets its size.
 std::optional<std::string> UnusableCause(const Image& image, long long& size) {
     std::error_code error;
+    if (fs::is_directory(image.path, error)) return Named(image) + "a folder, not a file";
     if (!fs::is_regular_file(image.path, error)) {
         // A pipe or a device has no size to announce and may never end.
         return Named(image) + "not a regular file";
@@ -77,4 +77,4 @@ ImageCheck CheckImages(const update_info& info) {
     return check;
 }
 
-}  // namespace cli
+}  // namespace app
