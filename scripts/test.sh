@@ -2,7 +2,8 @@
 # Installs what the project needs, then builds and runs every test suite in both
 # build trees, the default one and the AddressSanitizer/UBSan one, and the
 # threaded parts (worker, channel, thread object) once more under
-# ThreadSanitizer. Then cross-builds the Windows tree and runs its tests under
+# ThreadSanitizer. After the default tree's tests, whole updates through the
+# kernel's own serial drivers in a QEMU guest. Then cross-builds the Windows tree and runs its tests under
 # Wine (private prefixes under build-windows/, WINEDEBUG=-all, every Wine call
 # under `timeout`), the command-line end-to-end scenarios included:
 # updater-cli.exe against the Linux instrument-sim. The Wine servers are
