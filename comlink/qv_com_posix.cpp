@@ -161,7 +161,8 @@ int QvComPosix::OpenDevice() {
     fd_ = opened.fd;
     device_->saved = opened.saved;
     transmitDevice_ = std::move(transmitDevice);
-    transmit_ = std::make_unique<TransmitQueue>(*transmitDevice_, static_cast<std::size_t>(txQueueSize_));
+    transmit_ = std::make_unique<TransmitQueue>(*transmitDevice_, static_cast<std::size_t>(txQueueSize_),
+                                                platform::CurrentClock());
     errorCounts_ = {};
     noLineCounters_ = false;
     GatherLineErrors();  // start counting from the device's present counters
@@ -239,18 +240,20 @@ bool QvComPosix::ApplyArbitraryRate(std::uint32_t rate) {
 
 int QvComPosix::MapSystemError(int) { return LINK_ERR_GENERAL; }
 
-int QvComPosix::Idle() {
+int QvComPosix::Idle() { return AwaitInput(kIdleWaitMs); }
+
+int QvComPosix::AwaitInput(int waitMs) {
     if (fd_ < 0) {
-        PollSleep(kIdleWaitMs);
+        PollSleep(waitMs);
         return 0;
     }
     // Input already reported and not read since does not count as ready
     // again, or a wait loop that leaves it unread would spin.
     const short wanted = inputReported_ ? 0 : POLLIN;
-    const short events = PollFor(fd_, wanted, kIdleWaitMs);
+    const short events = PollFor(fd_, wanted, waitMs);
     if ((events & POLLIN) != 0) inputReported_ = true;
     // A hung-up device is always "ready": wait anyway rather than spin.
-    if ((events & (POLLHUP | POLLERR | POLLNVAL)) != 0) PollSleep(kIdleWaitMs);
+    if ((events & (POLLHUP | POLLERR | POLLNVAL)) != 0) PollSleep(waitMs);
     return 0;
 }
 
@@ -320,11 +323,15 @@ int QvComPosix::QueueStatus(QvQueueStatus& status, int detail) {
     status.txSize = txQueueSize_;
     status.holdFlags = 0;  // a terminal does not report XOFF holds
     if (transmit_) {
-        const TransmitQueue::Status queued = transmit_->AwaitRoom(kNearlyFullRoom, kRoomLineTime, kFullQueueLongestWait);
+        const TransmitQueue::Status queued = transmit_->Report();
         status.txCount = static_cast<std::int32_t>(queued.count);
         if (queued.heldByLines) status.holdFlags |= kHoldTxHeld;
     }
     return 0;
+}
+
+void QvComPosix::AwaitTransmitRoom(int level, int timeoutMs) {
+    if (transmit_) transmit_->AwaitCountAtMost(static_cast<std::size_t>(std::max(level, 0)), static_cast<std::uint32_t>(std::max(timeoutMs, 0)));
 }
 
 int QvComPosix::SetBufferSizes(int rxSize, int xoffLimit, int txSize) {

@@ -33,10 +33,12 @@ public:
     // Closes the device (CloseDevice) whenever this object holds it open.
     ~QvComPosix() override;
 
-    // Waits at most about 1 ms for received data; returns at once when it
-    // comes. Data that an earlier Idle reported and nobody has read since
-    // does not count, so a loop that only waits never spins. Always 0.
+    // AwaitInput for about 1 ms.
     int Idle() override;
+    // Waits in poll() at most `waitMs` for received data; returns at once
+    // when it comes. Data that an earlier wait reported and nobody has read
+    // since does not count, so a loop that only waits never spins. Always 0.
+    int AwaitInput(int waitMs) override;
     // Gathers line errors and the modem lines. 1 when the modem lines could
     // be read, else 0.
     int PollStatus() override;
@@ -50,13 +52,13 @@ public:
     // the transmit queue, drops DTR and RTS, restores the saved settings,
     // releases the device. 0 or -829.
     int CloseDevice() override;
-    // Fills `status`; the transmit count is the bytes accepted and not yet
-    // sent. A nearly full transmit queue (less than 16 bytes free) is
-    // reported once the line has carried 50 ms of it, after at most 100 ms,
-    // so that a caller polling the count does not spin a core. With detail
-    // kQueueDetailTransmitCount the receive count is not read (0). Hold flag
-    // 0x02 while a modem line holds transmission. Always 0.
+    // Fills `status` at once; the transmit count is the bytes accepted and
+    // not yet sent. With detail kQueueDetailTransmitCount the receive count
+    // is not read (0). Hold flag 0x02 while a modem line holds transmission.
+    // Always 0.
     int QueueStatus(QvQueueStatus& status, int detail) override;
+    // Waits on the transmit queue's condition until the line has made room.
+    void AwaitTransmitRoom(int level, int timeoutMs) override;
     // 0 keeps a value. Flushes both queues. 0 or -801.
     int SetBufferSizes(int rxSize, int xoffLimit, int txSize) override;
     // 0, -803, -830, -832, or -801 when the line cannot carry the mode

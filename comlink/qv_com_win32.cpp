@@ -215,7 +215,8 @@ int QvComWin32::OpenDevice() {
     }
     handle = opened;
     transmitDevice_ = std::make_unique<Win32TransmitDevice>(comm_, handle);
-    transmit_ = std::make_unique<TransmitQueue>(*transmitDevice_, static_cast<std::size_t>(txQueueSize));
+    transmit_ = std::make_unique<TransmitQueue>(*transmitDevice_, static_cast<std::size_t>(txQueueSize),
+                                                platform::CurrentClock());
     firstByte_ = std::make_unique<Win32FirstByteWait>(comm_);
     inputReported_ = false;
     eventWaitUsable_ = true;
@@ -301,9 +302,12 @@ void QvComWin32::ReadQueues(std::uint32_t& received, std::uint16_t* holdFlags) {
     }
 }
 
-int QvComWin32::Idle() {
+int QvComWin32::Idle() { return AwaitInput(static_cast<int>(kIdleWaitMs)); }
+
+int QvComWin32::AwaitInput(int waitMs) {
+    const auto wait = static_cast<DWORD>(std::max(waitMs, 1));
     if (handle == nullptr || !HasRecords()) {
-        comm_.Sleep(kIdleWaitMs);
+        comm_.Sleep(wait);
         return 0;
     }
     std::uint32_t received = 0;
@@ -314,9 +318,9 @@ int QvComWin32::Idle() {
         inputReported_ = true;
         return 0;
     }
-    if (WaitForReceiveEvent(kIdleWaitMs)) return 0;
-    if (received == 0 && firstByte_ && firstByte_->Wait(handle, *timeouts_, kIdleWaitMs)) return 0;
-    comm_.Sleep(kIdleWaitMs);
+    if (WaitForReceiveEvent(static_cast<int>(wait))) return 0;
+    if (received == 0 && firstByte_ && firstByte_->Wait(handle, *timeouts_, wait)) return 0;
+    comm_.Sleep(wait);
     return 0;
 }
 
@@ -385,7 +389,7 @@ int QvComWin32::QueueStatus(QvQueueStatus& status, int detail) {
     // a byte costs no system call a byte.
     if (detail != kQueueDetailTransmitCount) ReadQueues(received, &holdFlags);
     std::size_t transmitCount = 0;
-    if (transmit_) transmitCount = transmit_->AwaitRoom(kNearlyFullRoom, kRoomLineTime, kFullQueueLongestWait).count;
+    if (transmit_) transmitCount = transmit_->Report().count;
     status.rxTag = 1;
     status.rxCount = static_cast<std::int32_t>(received);
     status.rxSize = rxQueueSize;
@@ -394,6 +398,10 @@ int QvComWin32::QueueStatus(QvQueueStatus& status, int detail) {
     status.txSize = txQueueSize;
     status.holdFlags = holdFlags;
     return 0;
+}
+
+void QvComWin32::AwaitTransmitRoom(int level, int timeoutMs) {
+    if (transmit_) transmit_->AwaitCountAtMost(static_cast<std::size_t>(std::max(level, 0)), static_cast<std::uint32_t>(std::max(timeoutMs, 0)));
 }
 
 int QvComWin32::SetBufferSizes(int rxSize, int xoffLimit, int txSize) {

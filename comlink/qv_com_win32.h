@@ -37,12 +37,14 @@ public:
     // base then gives back the use count this object took.
     ~QvComWin32() override;
 
-    // Returns at once when received bytes wait that no Idle has reported
-    // yet; otherwise waits at most about 1 ms for the device to receive a
-    // byte: a device event; where the system cannot wait for one, a one-byte
-    // read with a 1 ms time-out (win32/win32_first_byte_wait.h); where it
-    // cannot wait that way either, a plain 1 ms sleep. Always 0.
+    // AwaitInput for about 1 ms.
     int Idle() override;
+    // Returns at once when received bytes wait that no wait has reported
+    // yet; otherwise waits at most `waitMs` for the device to receive a
+    // byte: a device event; where the system cannot wait for one, a one-byte
+    // read with that time-out (win32/win32_first_byte_wait.h); where it
+    // cannot wait that way either, a plain sleep. Always 0.
+    int AwaitInput(int waitMs) override;
     // Gathers line errors and the modem lines. The modem-status call's
     // success flag.
     int PollStatus() override;
@@ -54,14 +56,13 @@ public:
     // Empties both queues, drops DTR and RTS, ends any transfer still
     // pending, releases the device. 0, or -829 when the release failed.
     int CloseDevice() override;
-    // Fills `status`; the transmit count is the bytes accepted and not yet
-    // sent. A nearly full transmit queue (less than 16 bytes free) is
-    // reported once the line has carried 50 ms of it (at most 100 ms later),
-    // so that a caller polling the count does not keep a core busy. With
-    // kQueueDetailTransmitCount the device is not asked: the receive count
-    // and the hold flags read 0, and line errors wait for the next query.
-    // Always 0.
+    // Fills `status` at once; the transmit count is the bytes accepted and
+    // not yet sent. With kQueueDetailTransmitCount the device is not asked:
+    // the receive count and the hold flags read 0, and line errors wait for
+    // the next query. Always 0.
     int QueueStatus(QvQueueStatus& status, int detail) override;
+    // Waits on the transmit queue's condition until the line has made room.
+    void AwaitTransmitRoom(int level, int timeoutMs) override;
     // 0 keeps a value. Empties both queues. 0 or the mapped code.
     int SetBufferSizes(int rxSize, int xoffLimit, int txSize) override;
     // 0, -803, -830, -832, or the mapped code when the device refuses.

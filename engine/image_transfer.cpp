@@ -115,7 +115,7 @@ bool DataExchange::SendImageStreamed(const std::string& path) {
             const int queued = serial.TxQueueCount();
             queuedForLine.store(queued, std::memory_order_relaxed);
             if (queued <= kTransmitQueueHighWater) break;
-            platform::SleepMs(0);
+            serial.AwaitTxRoom(kTransmitQueueHighWater);
         }
         if (serial.WriteByte(byte) != 0) {
             return false;
