@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev
-  nlohmann-json3-dev
+  nlohmann-json3-dev libssl-dev
   qt6-base-dev libgl-dev
   xvfb xauth x11-utils xdotool imagemagick fonts-liberation fonts-dejavu-core
   lintian unzip
