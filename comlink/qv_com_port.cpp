@@ -105,6 +105,19 @@ void QvComPort::PaceTransmitQueue() {
 
 int QvComPort::Idle() { return AwaitInput(kIdleWaitMs); }
 
+int QvComPort::Open(int) {
+    openFailure.reset();
+    const int indexCheck = CheckPortIndex();
+    if (indexCheck != LINK_OK) {
+        lastError = indexCheck;
+        return indexCheck;
+    }
+    const int opened = OpenDevice();
+    if (opened != LINK_OK) return opened;
+    TakePortIndex();
+    return SetUpDevice();
+}
+
 int QvComPort::QueueStatus(QvQueueStatus& status, int detail) {
     std::int32_t received = 0;
     std::uint16_t holdFlags = 0;

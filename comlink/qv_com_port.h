@@ -35,6 +35,10 @@ public:
 
     // AwaitInput for about 1 ms. Always 0.
     int Idle() override;
+    // Takes the device of portIndex (the argument is not used), refused
+    // while another object of this process holds it, opens it and sets it
+    // up (SetUpDevice). 0 or the code, which is also left in lastError.
+    int Open(int portIndex) override;
     // Fills `status` at once; the transmit count is the bytes accepted and
     // not yet sent. With kQueueDetailTransmitCount the port may leave the
     // receive count at 0 without asking the device. Always 0.
@@ -95,6 +99,9 @@ protected:
     void PaceTransmitQueue();
 
     // The device operations of each system.
+    // Sets up the device that OpenDevice opened: the settings record as Open
+    // leaves it, sent. 0 or the code; the cause is kept in openFailure.
+    virtual int SetUpDevice() = 0;
     // Sends the whole settings record. 0, or the code, also in lastError.
     virtual int ApplySettings() = 0;
     virtual bool SetDeviceBreak(bool on) = 0;

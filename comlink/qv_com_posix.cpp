@@ -51,17 +51,7 @@ QvComPosix::~QvComPosix() {
     if (fd_ >= 0) CloseDevice();
 }
 
-int QvComPosix::Open(int) {
-    openFailure.reset();
-    const int indexCheck = CheckPortIndex();
-    if (indexCheck != LINK_OK) {
-        lastError = indexCheck;
-        return indexCheck;
-    }
-    const int opened = OpenDevice();
-    if (opened != LINK_OK) return opened;
-    TakePortIndex();
-
+int QvComPosix::SetUpDevice() {
     SetOpenSettings();
     settings.fParity = (device_->saved.c_iflag & INPCK) != 0 ? 1 : 0;  // as the device had it
     settings.fOutX = 0;
@@ -205,14 +195,8 @@ void QvComPosix::GatherLineErrors() {
 }
 
 std::uint8_t QvComPosix::ReadModemLines() {
-    int lines = 0;
-    if (fd_ < 0 || ::ioctl(fd_, TIOCMGET, &lines) != 0) return 0;  // fails on a pty
-    std::uint8_t status = 0;
-    if ((lines & TIOCM_CTS) != 0) status |= kModemCts;
-    if ((lines & TIOCM_DSR) != 0) status |= kModemDsr;
-    if ((lines & TIOCM_RI) != 0) status |= kModemRi;
-    if ((lines & TIOCM_CD) != 0) status |= kModemCd;
-    return status;
+    const int bits = ModemLineBits(fd_);  // none on a pty
+    return bits < 0 ? 0 : static_cast<std::uint8_t>(bits);
 }
 
 void QvComPosix::SetDeviceLine(int lineId, bool raise) {
@@ -226,10 +210,9 @@ bool QvComPosix::SetDeviceBreak(bool on) { return fd_ >= 0 && ::ioctl(fd_, on ? 
 
 int QvComPosix::PollStatus() {
     GatherLineErrors();
-    int lines = 0;
-    const bool ok = fd_ >= 0 && ::ioctl(fd_, TIOCMGET, &lines) == 0;
-    modemStatus = ok ? ReadModemLines() : 0;
-    return ok ? 1 : 0;
+    const int bits = ModemLineBits(fd_);
+    modemStatus = bits < 0 ? 0 : static_cast<std::uint8_t>(bits);
+    return bits < 0 ? 0 : 1;
 }
 
 void QvComPosix::ReadDeviceQueues(int detail, std::int32_t& received, std::uint16_t&) {

@@ -37,9 +37,6 @@ public:
     // Gathers line errors and the modem lines. 1 when the modem lines could
     // be read, else 0.
     int PollStatus() override;
-    // Opens and sets up the device of portIndex (the argument is not used).
-    // 0 or the code, which is also left in lastError.
-    int Open(int portIndex) override;
     // Opens the device exclusively, saves its settings and starts the
     // transmit queue. 0 or -801.
     int OpenDevice() override;
@@ -60,6 +57,7 @@ public:
     static int MapSystemError(int systemError);
 
 protected:
+    int SetUpDevice() override;
     // Sends the whole record; a refused one leaves the device with the last
     // it took. The DTR receive handshake, and RTS without CTS, are refused
     // (-801): the terminal cannot carry them. RTS with CTS is the terminal's

@@ -73,17 +73,7 @@ QvComWin32::~QvComWin32() {
     if (handle != nullptr) CloseDevice();
 }
 
-int QvComWin32::Open(int) {
-    openFailure.reset();
-    const int indexCheck = CheckPortIndex();
-    if (indexCheck != LINK_OK) {
-        lastError = indexCheck;
-        return indexCheck;
-    }
-    const int opened = OpenDevice();
-    if (opened != LINK_OK) return opened;
-    TakePortIndex();
-
+int QvComWin32::SetUpDevice() {
     comm_.SetupComm(handle, static_cast<DWORD>(rxQueueSize), static_cast<DWORD>(txQueueSize));
     comm_.SetCommMask(handle, 0);
     eventMask_ = 0;

@@ -41,9 +41,6 @@ public:
     // Gathers line errors and the modem lines. The modem-status call's
     // success flag.
     int PollStatus() override;
-    // Opens and sets up the device of portIndex (the argument is not used).
-    // Outcome in lastError, also returned.
-    int Open(int portIndex) override;
     // Opens the device exclusively for overlapped I/O. 0 or the mapped code.
     int OpenDevice() override;
     // Empties both queues, drops DTR and RTS, ends any transfer still
@@ -75,6 +72,7 @@ public:
     static int MapSystemErrorValue(std::int32_t systemError);
 
 protected:
+    int SetUpDevice() override;
     int ApplySettings() override;
     bool SetDeviceBreak(bool on) override;
     void SetDeviceLine(int lineId, bool raise) override;
