@@ -161,8 +161,10 @@ std::size_t TransmitQueue::AwaitCountAtMost(std::size_t level, std::uint32_t tim
     const std::size_t target = level - std::min(level, refillBytes);
     // The count falls as the line carries the bytes, whether they wait in
     // the queue or in the device: wait for the line time of the excess, and
-    // look again (a held line or a slow device carries less).
-    while (!failed_ && count > target) {
+    // look again (a held line or a slow device carries less). Every wait
+    // lasts at least a millisecond, so a clock that does not move (a
+    // virtual one nobody advances) still ends the loop after `timeoutMs`.
+    for (std::uint32_t waits = 0; !failed_ && count > target && waits <= timeoutMs; ++waits) {
         const std::uint32_t nowMs = clock_.NowMs();
         if (platform::Reached(nowMs, deadline)) break;
         const std::uint32_t carried = std::max<std::uint32_t>(
