@@ -22,8 +22,8 @@ public:
     virtual void SleepMs(std::uint32_t ms) = 0;
 };
 
-// The real clock: the system's millisecond tick count and its sleep
-// (GetTickCount and Sleep on Windows, the monotonic clock and nanosleep
+// The real clock: the system's millisecond count and its sleep (the
+// performance counter and Sleep on Windows, the monotonic clock and nanosleep
 // elsewhere). One source file per system.
 class SteadyClock final : public Clock {
 public:
