@@ -9,6 +9,7 @@
 #include "app/failure_words.h"
 #include "app/port_text.h"
 #include "comlink/port_devices.h"
+#include "engine/update_steps.h"
 
 namespace cli {
 namespace {
@@ -105,13 +106,15 @@ void DeviceRun::Stop(ExitStatus status) {
 
 void DeviceRun::OnLine(const std::string& line) {
     const std::lock_guard lock(mutex_);
+    // The stop rules learn a step before any observer shows its text, so that
+    // a stop request names the step the operator sees.
     stage_ = StageAfterLine(stage_, line);
+    if (engine::StepOfText(line)) lastStep_ = line;
     observer_.OnLine(line);
 }
 
 void DeviceRun::OnStep(engine::UpdateStep step, const std::string& text) {
     const std::lock_guard lock(mutex_);
-    lastStep_ = text;
     outcome_.steps.push_back(text);
     observer_.OnStep(step, text);
 }

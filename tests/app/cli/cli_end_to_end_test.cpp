@@ -407,7 +407,8 @@ TEST_P(CliEndToEnd, StopInTheBootSideTakesASecondRequest) {
            cli_test::Clock::now() < deadline) {
         ::usleep(10'000);
     }
-    EXPECT_NE(ReadFile(Path("cli.err")).find("in its boot side at \"Sending update.\""), std::string::npos);
+    EXPECT_NE(ReadFile(Path("cli.err")).find("in its boot side at \"Sending update.\""), std::string::npos)
+        << ReadFile(Path("cli.err"));
     EXPECT_FALSE(cli->Wait(200ms)) << "one request in the boot side must not stop the update";
     ASSERT_TRUE(SignalProgram(*cli, SIGINT));
     EXPECT_EQ(cli->Wait(10s), 128 + SIGINT);
