@@ -51,8 +51,9 @@ wine_env_init() {
     (
       flock 9
       if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        timeout 120 wineboot --init >"$WINEPREFIX/wineboot.log" 2>&1 || true
-        timeout 60 wineserver -w || true
+        # A one-off of about 6 s that a busy machine stretches past a minute.
+        timeout 600 wineboot --init </dev/null >"$WINEPREFIX/wineboot.log" 2>&1 9>&- || true
+        timeout 120 wineserver -w 9>&- || true
       fi
     ) 9>"$build_dir/$name.lock"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
