@@ -1,6 +1,5 @@
 #include "comlink/qv_serial.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "comlink/link_errors.h"
@@ -15,9 +14,6 @@ constexpr std::int32_t kLinkBaud = 9600;
 constexpr char kLinkParity = 'N';
 constexpr int kLinkDataBits = 8;
 constexpr int kLinkStopBits = 1;
-
-// Shortest wait for a received byte: what counts as "without a gap".
-constexpr std::uint32_t kShortestInputWaitMs = 1;
 
 constexpr int kFlushReceive = 0;
 constexpr int kFlushTransmit = 1;
@@ -49,14 +45,9 @@ int QvSerial::Read(int timeoutMs) {
         const int byte = port->ReadByte();
         if (byte >= 0) return byte;
         if (deadline.Expired()) return LINK_ERR_NO_DATA;
-        const int idle = AwaitInput(deadline);
+        const int idle = port->Idle();
         if (idle < 0) return idle;
     }
-}
-
-int QvSerial::AwaitInput(const platform::Deadline& deadline) {
-    // Past the deadline a byte that follows without a gap is still waited for.
-    return port->AwaitInput(static_cast<int>(std::max<std::uint32_t>(deadline.RemainingMs(), kShortestInputWaitMs)));
 }
 
 int QvSerial::Write(std::uint8_t byte) { return port->WriteByte(byte); }
@@ -79,7 +70,7 @@ int QvSerial::ReadText(char* buffer, unsigned int maxCount, int terminator, int 
             } else if (deadline.Expired()) {
                 break;
             }
-            const int idle = AwaitInput(deadline);
+            const int idle = port->Idle();
             if (idle < 0) return idle;
         }
     }

@@ -16,13 +16,12 @@ Win32FirstByteWait::~Win32FirstByteWait() {
 }
 
 bool Win32FirstByteWait::SetReadTimeouts(HANDLE device, const COMMTIMEOUTS& timeouts, DWORD waitMs) {
-    if (timeoutsSet_ && timeoutsWaitMs_ == waitMs) return true;
+    if (timeoutsSet_) return true;
     COMMTIMEOUTS firstByte = timeouts;
     firstByte.ReadIntervalTimeout = MAXDWORD;
     firstByte.ReadTotalTimeoutMultiplier = MAXDWORD;
     firstByte.ReadTotalTimeoutConstant = waitMs;
     timeoutsSet_ = comm_.SetCommTimeouts(device, &firstByte) != FALSE;
-    timeoutsWaitMs_ = waitMs;
     return timeoutsSet_;
 }
 

@@ -2,12 +2,12 @@
 
 #include <cstdio>
 
-#include "platform/sha256.h"
+#include "tools/instrument-sim/model/sha256.h"
 
 namespace instrument_sim {
 
 std::string ImageRecord::Sha256Hex() const {
-    return platform::Sha256Hex(bytes);
+    return instrument_sim::Sha256Hex(bytes.data(), bytes.size());
 }
 
 const char* EventName(EventKind kind) {
