@@ -26,9 +26,6 @@ struct DeviceRunSetup {
     LinkChoice link;
     const update_info* info = nullptr;
     QuestionAnswerer answer;
-    // Held while the link opens: the record of the last failed open is
-    // process-wide, so opens of several devices take turns.
-    std::mutex* openMutex = nullptr;
     // The bar's rate counts the bytes on the line, not those queued.
     std::function<void(std::function<std::int64_t()>)> onTransmitQueueProbe;
 };
