@@ -15,7 +15,7 @@ mkdir -p "$out"
 cxx=(clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I.)
 
 declare -A sources=(
-  [profile]="platform/profile.cpp"
+  [profile]="platform/profile.cpp platform/profile_text_posix.cpp"
   [port_text]="app/port_text.cpp"
   [worker_line]="app/worker_line.cpp"
   [tag_reply]="engine/tag_replies.cpp"
