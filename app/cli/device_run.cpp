@@ -64,8 +64,10 @@ UpdateOutcome DeviceRun::Run() {
     }
     if (!opened) return outcome_;
     // The bytes the worker sends are those of the images it holds open now.
-    outcome_.kernel = DigestImage(session.HeldKernel().FromStart(), session.HeldKernel().SizedLength());
-    outcome_.update = DigestImage(session.HeldUpdate().FromStart(), session.HeldUpdate().SizedLength());
+    if (setup_.digestImages) {
+        outcome_.kernel = DigestImage(session.HeldKernel().FromStart(), session.HeldKernel().SizedLength());
+        outcome_.update = DigestImage(session.HeldUpdate().FromStart(), session.HeldUpdate().SizedLength());
+    }
     linkHandle_ = session.LinkHandle();
     if (setup_.onTransmitQueueProbe) setup_.onTransmitQueueProbe([&session] { return session.QueuedForLine(); });
     session.Start();

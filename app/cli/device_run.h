@@ -29,6 +29,8 @@ struct DeviceRunSetup {
     // Held while the link opens: the record of the last failed open is
     // process-wide, so opens of several devices take turns.
     std::mutex* openMutex = nullptr;
+    // The images' sizes and digests are read only for a report that keeps them.
+    bool digestImages = false;
     // The bar's rate counts the bytes on the line, not those queued.
     std::function<void(std::function<std::int64_t()>)> onTransmitQueueProbe;
 };

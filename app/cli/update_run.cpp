@@ -238,6 +238,7 @@ ExitStatus RunUpdates(const CliOptions& options, const std::string& iniPath, con
         setup.link = slot->link;
         setup.info = &info;
         setup.openMutex = &openMutex;
+        setup.digestImages = options.reportPath.has_value();
         setup.answer = [&, device = slot->link.devicePath](const std::string& text, const std::string& caption) {
             std::lock_guard lock(questionMutex);
             const std::string shown = several ? device + ": " + text : text;
