@@ -16,12 +16,13 @@ Win32FirstByteWait::~Win32FirstByteWait() {
 }
 
 bool Win32FirstByteWait::SetReadTimeouts(HANDLE device, const COMMTIMEOUTS& timeouts, DWORD waitMs) {
-    if (timeoutsSet_) return true;
+    if (timeoutsSet_ && timeoutsWaitMs_ == waitMs) return true;
     COMMTIMEOUTS firstByte = timeouts;
     firstByte.ReadIntervalTimeout = MAXDWORD;
     firstByte.ReadTotalTimeoutMultiplier = MAXDWORD;
     firstByte.ReadTotalTimeoutConstant = waitMs;
     timeoutsSet_ = comm_.SetCommTimeouts(device, &firstByte) != FALSE;
+    timeoutsWaitMs_ = waitMs;
     return timeoutsSet_;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // Win32FirstByteWait: waiting for received bytes where the device cannot wait
 // for a device event (Wine on a pseudo-terminal fails WaitCommEvent). The
-// device's read time-outs are set once to "return the bytes there, or wait
-// for the first one at most this long", and a one-byte read then ends as soon
+// device's read time-outs are set to "return the bytes there, or wait
+// for the first one at most this long" (set again when the wait changes),
+// and a one-byte read then ends as soon
 // as a byte arrives, where a plain sleep would hold every echo for up to a
 // timer period. The byte read is held until the port's next read. Only Win32
 // sources include this header.
@@ -46,6 +47,7 @@ private:
     std::uint8_t byte_ = 0;
     bool held_ = false;
     bool timeoutsSet_ = false;
+    DWORD timeoutsWaitMs_ = 0;  // the wait the device's read time-outs are set for
     bool usable_ = true;
     int failures_ = 0;
 };

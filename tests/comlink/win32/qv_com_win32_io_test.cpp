@@ -349,7 +349,7 @@ TEST_F(PortIoTest, WithoutDeviceEventsIdleWaitsInAOneByteReadThatTheNextReadDeli
 
 // A caller polling a full queue is answered once the line has made room, not
 // after a query of the device every millisecond.
-TEST_F(PortIoTest, ANearlyFullTransmitQueueWaitsBeforeItIsReported) {
+TEST_F(PortIoTest, ANearlyFullTransmitQueueIsReportedAtOnce) {
     comm.outQueue = kQueueSize - 1;
     QvQueueStatus status;
     port->QueueStatus(status, kQueueDetailTransmitCount);
