@@ -232,12 +232,10 @@ ExitStatus RunUpdates(const CliOptions& options, const std::string& iniPath, con
     // several run.
     std::mutex questionMutex;
     const ConfirmationStreams questionStreams{streams.err, streams.in, streams.inIsTerminal};
-    std::mutex openMutex;
     for (const auto& slot : slots) {
         DeviceRunSetup setup;
         setup.link = slot->link;
         setup.info = &info;
-        setup.openMutex = &openMutex;
         setup.digestImages = options.reportPath.has_value();
         setup.answer = [&, device = slot->link.devicePath](const std::string& text, const std::string& caption) {
             std::lock_guard lock(questionMutex);
