@@ -51,10 +51,7 @@ void WarnAboutConfiguration(const CliOptions& options, const std::string& iniPat
 }
 
 // Why the run must not start before any port opens, or empty.
-std::string Refusal(const CliOptions& options, std::size_t links, const app::ImageCheck& images) {
-    if (links > static_cast<std::size_t>(app::kMaxPort)) {
-        return "at most " + std::to_string(app::kMaxPort) + " instruments at once";
-    }
+std::string Refusal(const CliOptions& options, const app::ImageCheck& images) {
     if (images.refusal) return *images.refusal;
     if (!options.reportPath) return {};
     // A FIFO would block the open until a reader came; a device or a folder
@@ -169,7 +166,7 @@ ExitStatus RunUpdates(const CliOptions& options, const std::string& iniPath, con
     const update_info info = app::ReadUpdateInfo(profile);
     const app::ImageCheck images = app::CheckImages(info);
     const std::vector<LinkChoice> links = ChooseLinks(options, profile);
-    if (const std::string refusal = Refusal(options, links.size(), images); !refusal.empty()) {
+    if (const std::string refusal = Refusal(options, images); !refusal.empty()) {
         std::fprintf(streams.err, "updater-cli: %s\n", refusal.c_str());
         return kExitUsageError;
     }
