@@ -156,6 +156,10 @@ row "&nbsp;&nbsp;updater CPU per instrument ((user + system) / wall / $fleet_ins
   "$(printf '(%.2f s + %.2f s) / %.2f s / %s = %.3f %% of a core' "$(value fleet user_s)" "$(value fleet system_s)" \
     "$(value fleet wall_s)" "$fleet_instruments" "$(value fleet cpu_pct_per_instrument)")" "< 0.5 %" \
   "$(ok "$(value fleet cpu_pct_per_instrument)" 0.5 "<=")"
+# The summary rows of the updates that failed: device, status, final text.
+unsuccessful=$(sed -n 's/^unsuccessful=//p' "$work/fleet/figures" | awk '{ $1 = $2 = ""; sub(/^ +/, ""); print }' |
+  sort | uniq -c | awk '{ n = $1; $1 = ""; printf "%s%d x%s", (NR > 1 ? ", " : ""), n, $0 }')
+row "&nbsp;&nbsp;updates that did not succeed, by their final text" "${unsuccessful:-none}" "" ""
 row "window channel: $channel_lines progress lines through queue, handler, gauge" \
   "$(printf '%.0f lines/s' "$(channel lines_per_s)")" ">= 100000" "$(ok "$(channel lines_per_s)" 100000 ">=")"
 row "gauge repaints, 0 to 100 % sweep" "$(channel gauge_repaints)" "<= 101" "$(ok "$(channel gauge_repaints)" 101 "<=")"
