@@ -37,6 +37,9 @@ constexpr UINT kTimerPeriodMs = 1;
 // ends in an error, as under Wine), the wait for input sleeps instead after
 // this many failed waits in a row.
 constexpr int kEventWaitFailuresBeforeSleeping = 3;
+// Longest sleep of a wait for input that can wait neither for an event nor
+// for a byte: input that arrives meanwhile is seen within this time.
+constexpr DWORD kInputSleepSliceMs = 1;
 
 // The legacy communication errors and their library codes.
 struct LegacyErrorCode {
@@ -260,7 +263,7 @@ int QvComWin32::AwaitInput(int waitMs) {
     }
     if (WaitForReceiveEvent(static_cast<int>(wait))) return 0;
     if (received == 0 && firstByte_ && firstByte_->Wait(handle, records_->timeouts, wait)) return 0;
-    comm_.Sleep(wait);
+    comm_.Sleep(std::min(wait, kInputSleepSliceMs));
     return 0;
 }
 
