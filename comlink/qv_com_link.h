@@ -111,6 +111,11 @@ constexpr int ParityCode(char letter) {
 constexpr bool ValidDataBits(int dataBits) { return dataBits >= kMinDataBits && dataBits <= kMaxDataBits; }
 constexpr bool ValidStopBits(int stopBits) { return stopBits == 1 || stopBits == 2; }
 
+// Flush's directions, and its limit that empties the whole queue.
+inline constexpr int kFlushReceive = 0;
+inline constexpr int kFlushTransmit = 1;
+inline constexpr int kFlushWholeQueue = 0;
+
 // Receives one zero-terminated line of Dump.
 using QvDumpSink = std::function<void(const char* line)>;
 

@@ -32,10 +32,6 @@ constexpr std::uint8_t kMaskRts = 0x02;
 
 constexpr int kFiveDataBits = 5;
 
-constexpr int kFlushReceive = 0;
-constexpr int kFlushTransmit = 1;
-constexpr int kFlushWholeQueue = 0;
-
 std::int32_t ClampQueueSize(int size) { return std::clamp(size, 0, kMaxQueueSize); }
 
 std::string Format(const char* format, auto... values) {
@@ -146,16 +142,14 @@ void QvComPort::AwaitTransmitRoom(int level, int timeoutMs) {
 }
 
 int QvComPort::SetBufferSizes(int rxSize, int xoffLimit, int txSize) {
-    Flush(kFlushReceive, kFlushWholeQueue);
-    Flush(kFlushTransmit, kFlushWholeQueue);
+    FlushBothQueues();
     if (rxSize != 0) rxQueueSize = ClampQueueSize(rxSize);
     if (txSize != 0) txQueueSize = ClampQueueSize(txSize);
     if (transmit) transmit->SetCapacity(static_cast<std::size_t>(txQueueSize));
     settings.xonLim = static_cast<std::uint16_t>(rxQueueSize / kXonLimitDivisor);
     if (xoffLimit != 0) settings.xoffLim = static_cast<std::uint16_t>(ClampQueueSize(xoffLimit));
     ResizeDeviceQueues();
-    Flush(kFlushReceive, kFlushWholeQueue);
-    Flush(kFlushTransmit, kFlushWholeQueue);
+    FlushBothQueues();
     return ApplySettings();
 }
 

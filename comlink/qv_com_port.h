@@ -115,6 +115,11 @@ protected:
     virtual void ReadDeviceQueues(int detail, std::int32_t& received, std::uint16_t& holdFlags) = 0;
     // Tells the device of new queue sizes.
     virtual void ResizeDeviceQueues() {}
+    // Empties the receive queue, then the transmit queue.
+    void FlushBothQueues() {
+        Flush(kFlushReceive, kFlushWholeQueue);
+        Flush(kFlushTransmit, kFlushWholeQueue);
+    }
 
     // Fields of the port, in the order of the library's record.
     QvPortSettings settings;

@@ -26,14 +26,6 @@ struct QvComPosix::DeviceState {
     termios saved{};  // the device's settings when opened, restored at close
 };
 
-namespace {
-
-constexpr int kFlushReceive = 0;
-constexpr int kFlushTransmit = 1;
-constexpr int kFlushWholeQueue = 0;
-
-}  // namespace
-
 QvComPosix::QvComPosix(int index, int rxQueueSize, int txQueueSize)
     : QvComPosix(index, rxQueueSize, txQueueSize, nullptr) {}
 
@@ -90,8 +82,7 @@ int QvComPosix::OpenDevice() {
 
 int QvComPosix::CloseDevice() {
     if (fd_ < 0) return LINK_OK;
-    Flush(kFlushReceive, kFlushWholeQueue);
-    Flush(kFlushTransmit, kFlushWholeQueue);
+    FlushBothQueues();
     SetTransmitDevice(nullptr);  // joins the queue's thread
     SetDeviceLine(LINE_DTR, false);
     SetDeviceLine(LINE_RTS, false);

@@ -26,10 +26,6 @@ namespace {
 
 constexpr DWORD kModemStatusBits = 0xFF;
 
-constexpr int kFlushReceive = 0;
-constexpr int kFlushTransmit = 1;
-constexpr int kFlushWholeQueue = 0;
-
 // The system timer runs at kTimerPeriodMs while a device is open so that the
 // short waits for input last what they ask.
 constexpr UINT kTimerPeriodMs = 1;
@@ -139,8 +135,7 @@ int QvComWin32::OpenDevice() {
 
 int QvComWin32::CloseDevice() {
     if (handle == nullptr) return LINK_OK;  // nothing held: nothing to release
-    Flush(kFlushReceive, kFlushWholeQueue);
-    Flush(kFlushTransmit, kFlushWholeQueue);
+    FlushBothQueues();
     comm_.EscapeCommFunction(handle, CLRDTR);
     comm_.EscapeCommFunction(handle, CLRRTS);
     EndPendingTransfers();

@@ -19,9 +19,6 @@ constexpr int kLinkStopBits = 1;
 // Shortest wait for a received byte: what counts as "without a gap".
 constexpr std::uint32_t kShortestInputWaitMs = 1;
 
-constexpr int kFlushReceive = 0;
-constexpr int kFlushTransmit = 1;
-
 constexpr std::uint8_t kLineFeed = 0x0A;
 constexpr std::uint8_t kCarriageReturn = 0x0D;
 constexpr int kLastByteTerminator = 255;

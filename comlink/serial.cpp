@@ -16,9 +16,6 @@ constexpr unsigned int kHighestBaud = 115200;
 // Longest wait of AwaitTxRoom before the caller looks at the count again.
 constexpr int kLongestTxRoomWaitMs = 100;
 
-// Receive limit of FlushInput: 0 empties the whole queue at once.
-constexpr int kFlushWholeQueue = 0;
-
 std::unique_ptr<QvComLink> MakeLinks(int portIndex, int rxQueueSize, int txQueueSize) {
     return std::make_unique<Links>(portIndex, rxQueueSize, txQueueSize);
 }

@@ -23,7 +23,7 @@
 #include "app/profile_source.h"
 #include "comlink/port_devices.h"
 #include "comlink/serial.h"
-#include "comlink/tracing_port.h"
+#include "wiretrace/tracing_port.h"
 #include "platform/file_exists.h"
 #include "platform/profile.h"
 
