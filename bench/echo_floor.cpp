@@ -8,20 +8,17 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "bench/child_process.h"
+#include "bench/sim_figures.h"
 
 namespace {
 
@@ -29,16 +26,8 @@ constexpr std::uint8_t kSyncProbe = 0x0D;
 constexpr std::uint8_t kSyncReply = 0xAA;
 constexpr int kReplyTimeoutMs = 500;
 constexpr int kSyncAttempts = 100;
-constexpr int kLinkWaitSteps = 200;
-constexpr auto kLinkWaitStep = std::chrono::milliseconds(25);
 constexpr double kNsPerMs = 1e6;
-
-std::optional<double> JsonNumber(const std::string& json, const std::string& key) {
-    const std::string pattern = "\"" + key + "\":";
-    const std::size_t at = json.find(pattern);
-    if (at == std::string::npos) return std::nullopt;
-    return std::strtod(json.c_str() + at + pattern.size(), nullptr);
-}
+using bench::JsonNumber;
 
 // The next byte within `timeoutMs`, or -1.
 int ReadByte(int fd, int timeoutMs) {
@@ -67,10 +56,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     bench::ChildProcess simulator({sim, "--method", "1", "--kernel", kernel, "--link", link, "--json"});
-    struct stat info {};
-    for (int step = 0; step < kLinkWaitSteps && lstat(link.c_str(), &info) != 0; ++step) {
-        std::this_thread::sleep_for(kLinkWaitStep);
-    }
+    bench::WaitForLink(link);
     const int fd = open(link.c_str(), O_RDWR | O_NOCTTY);
     termios settings{};
     if (fd < 0 || tcgetattr(fd, &settings) != 0) {

@@ -12,6 +12,10 @@
 #                       line no faster than 38400 baud, so the whole 64 MB
 #                       would take five hours)
 #   CHANNEL_LINES       lines through the window channel (default 100000)
+#   FLEET_INSTRUMENTS   instruments updated at once by one updater-cli
+#                       process, each against its own simulator (default 64)
+#   FLEET_UPDATE_BYTES  their update image (default 65536: the whole run
+#                       then takes about half a minute)
 #   BENCH_NICE          scheduling priority of the runs (default -10, when
 #                       allowed; 0: unchanged)
 #   WINDOWS_CLI         updater-cli.exe for the Wine rows (default
@@ -26,12 +30,15 @@ small_bytes=${SMALL_UPDATE_BYTES:-65536}
 large_bytes=${LARGE_UPDATE_BYTES:-67108864}
 large_seconds=${LARGE_STREAM_SECONDS:-60}
 channel_lines=${CHANNEL_LINES:-100000}
+fleet_instruments=${FLEET_INSTRUMENTS:-64}
+fleet_bytes=${FLEET_UPDATE_BYTES:-65536}
 windows_cli=${WINDOWS_CLI:-$root/build-windows/bin/updater-cli.exe}
 
 if [ ! -d "$build" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build "$build" -j2 --target updater-cli instrument-sim sample-images update-meter echo-floor window-channel >/dev/null
+cmake --build "$build" -j2 --target updater-cli instrument-sim sample-images update-meter echo-floor fleet-meter \
+  window-channel >/dev/null
 
 # Other users' work on the machine is kept from delaying the two programs'
 # wake-ups (it would count as their turnaround): both run at a higher
@@ -81,6 +88,14 @@ $priority "$bin/echo-floor" --sim "$bin/instrument-sim" --kernel "$work/line/ker
 run_update small "$kernel_bytes" "$small_bytes" --no-line-time
 run_update large "$kernel_bytes" "$large_bytes" --no-line-time --stream-seconds "$large_seconds"
 "$bin/window-channel" "$channel_lines" >"$work/channel" 2>/dev/null || echo "channel_failed=1" >>"$work/channel"
+# Many instruments at once: one updater-cli process, one simulator each.
+mkdir -p "$work/fleet"
+"$bin/sample-images" "$work/fleet" "$kernel_bytes" 2 >/dev/null
+head -c "$fleet_bytes" /dev/urandom >"$work/fleet/update.bin"
+sed "s|$work/line/|$work/fleet/|" "$work/line/update.ini" >"$work/fleet/update.ini"
+$priority "$bin/fleet-meter" --sim "$bin/instrument-sim" --cli "$bin/updater-cli" --ini "$work/fleet/update.ini" \
+  --kernel "$work/fleet/kernel.bin" --update "$work/fleet/update.bin" --links "$work/fleet" \
+  --instruments "$fleet_instruments" >"$work/fleet/figures" || echo "result_failed=1" >>"$work/fleet/figures"
 channel() { sed -n "s/^$1=//p" "$work/channel"; }
 floor() { sed -n "s/^$1=//p" "$work/floor"; }
 difference() { awk -v a="$1" -v b="$2" 'BEGIN { d = a - b; printf "%.3f", d < 0 ? 0 : d }'; }
@@ -133,6 +148,18 @@ row "peak RSS growth, large over small" "$((large_rss - small_rss)) KiB" "<= 256
   "$(ok "$((large_rss - small_rss))" 256 "<=")"
 row "streaming, $large_bytes B image: handed to the port, which feeds the line at 38400 baud" \
   "$(awk -v b="$(value large handed_Bps)" 'BEGIN { printf "%.0f B/s", b }')" "" ""
+row "$fleet_instruments instruments at once in one process ($fleet_bytes B update each): images byte-exact at the simulators" \
+  "$(value fleet byte_exact) of $fleet_instruments" "all" "$( [ "$(value fleet byte_exact)" = "$fleet_instruments" ] && echo met || echo MISSED)"
+row "&nbsp;&nbsp;wall time against the slowest instrument's bound" \
+  "$(printf '%.2f s / %.2f s = %.4f' "$(value fleet wall_s)" "$(value fleet bound_s)" "$(value fleet wall_ratio)")" "" ""
+row "&nbsp;&nbsp;updater CPU per instrument ((user + system) / wall / $fleet_instruments)" \
+  "$(printf '(%.2f s + %.2f s) / %.2f s / %s = %.3f %% of a core' "$(value fleet user_s)" "$(value fleet system_s)" \
+    "$(value fleet wall_s)" "$fleet_instruments" "$(value fleet cpu_pct_per_instrument)")" "< 0.5 %" \
+  "$(ok "$(value fleet cpu_pct_per_instrument)" 0.5 "<=")"
+# The summary rows of the updates that failed: device, status, final text.
+unsuccessful=$(sed -n 's/^unsuccessful=//p' "$work/fleet/figures" | awk '{ $1 = $2 = ""; sub(/^ +/, ""); print }' |
+  sort | uniq -c | awk '{ n = $1; $1 = ""; printf "%s%d x%s", (NR > 1 ? ", " : ""), n, $0 }')
+row "&nbsp;&nbsp;updates that did not succeed, by their final text" "${unsuccessful:-none}" "" ""
 row "window channel: $channel_lines progress lines through queue, handler, gauge" \
   "$(printf '%.0f lines/s' "$(channel lines_per_s)")" ">= 100000" "$(ok "$(channel lines_per_s)" 100000 ">=")"
 row "gauge repaints, 0 to 100 % sweep" "$(channel gauge_repaints)" "<= 101" "$(ok "$(channel gauge_repaints)" 101 "<=")"

@@ -17,9 +17,6 @@
 // separated by blanks (wine); --device is then the name the updater opens
 // instead of the link (COM1), and --ini is given to the updater as it stands.
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -27,40 +24,24 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "bench/child_process.h"
+#include "bench/sim_figures.h"
 #include "engine/update_steps.h"
 
 namespace {
 
+using bench::ByteTimeMs;
 using bench::ChildProcess;
+using bench::FileSize;
+using bench::JsonNumber;
+using bench::kBootBaud;
 using bench::SteadyNowNs;
+using bench::WaitForLink;
 
 constexpr double kNsPerSecond = 1e9;
 constexpr double kNsPerMs = 1e6;
-constexpr std::uint64_t kBitsPerByte = 10;
-constexpr std::uint32_t kBootBaud = 38400;
-constexpr std::uint32_t kDialogueBaud = 9600;
-constexpr int kLinkWaitSteps = 200;
-constexpr auto kLinkWaitStep = std::chrono::milliseconds(25);
-
-// The pauses the update sequence makes, in ms: after the probe line, after
-// the switch to update mode, after the rate change, and after the result.
-constexpr double kProbePauseMs = 500;
-constexpr double kSwitchPauseMs = 1000;
-constexpr double kSyncPauseMs = 1000;
-constexpr double kFinalPauseMs = 3000;
-// Before the update image's last two bytes; it overlaps the draining of
-// the transmit queue (up to 8190 bytes queued when it starts).
-constexpr double kHoldBackPauseMs = 1000;
-constexpr std::uint64_t kQueuedAtHoldBack = 8190;
-constexpr std::uint64_t kHeldBackBytes = 2;
-// The probe and switch lines go out while their pauses run: their line time
-// is inside the pause. Bodies inside the parent tag, plus the line feed.
-constexpr std::string_view kProbeBody = "<CFG><OUTRATE>0</OUTRATE></CFG>";
-constexpr std::string_view kSwitchBody = "<PROGRAM>TRUE</PROGRAM>";
 
 // Phases of the update, each ended by the status line that starts the next.
 struct Phase {
@@ -75,21 +56,6 @@ constexpr Phase kPhases[] = {
     {"streaming", TextOf(engine::UpdateStep::kClear)},
     {"commands", nullptr},
 };
-
-double ByteTimeMs(std::uint32_t baud) { return static_cast<double>(kBitsPerByte) * 1000.0 / baud; }
-
-// A number that follows "key": in a JSON text, or nothing.
-std::optional<double> JsonNumber(const std::string& json, const std::string& key) {
-    const std::string pattern = "\"" + key + "\":";
-    const std::size_t at = json.find(pattern);
-    if (at == std::string::npos) return std::nullopt;
-    return std::strtod(json.c_str() + at + pattern.size(), nullptr);
-}
-
-long FileSize(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -1;
-}
 
 struct Options {
     std::string sim, cli, ini, kernel, update, link, wrapper, device;
@@ -124,15 +90,6 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
         return std::nullopt;
     }
     return options;
-}
-
-bool WaitForLink(const std::string& link) {
-    for (int step = 0; step < kLinkWaitSteps; ++step) {
-        struct stat info {};
-        if (lstat(link.c_str(), &info) == 0) return true;
-        std::this_thread::sleep_for(kLinkWaitStep);
-    }
-    return false;
 }
 
 // Bytes handed to the port so far, from a progress line "DATA:total:left".
@@ -292,20 +249,11 @@ int main(int argc, char** argv) {
     // The bound: every byte each way at its line time, the pauses that the
     // line does not fill, and the simulator's own lateness on the echoes.
     const double updateBytes = static_cast<double>(FileSize(o.update));
-    const double toInstrumentMs = JsonNumber(simJson, "line_to_instrument_ns").value_or(0) / kNsPerMs;
-    const double toHostMs = JsonNumber(simJson, "line_to_host_ns").value_or(0) / kNsPerMs;
-    const double simShareMs = JsonNumber(simJson, "session_share_ns").value_or(0) / kNsPerMs;
-    const double tagLineBytes = static_cast<double>(2 * (2 * o.parentTag.size() + 5) + kProbeBody.size() +
-                                                    kSwitchBody.size() + 2);
-    const double bodyBytes = std::max(updateBytes - kHeldBackBytes, 0.0);
-    // Without line time the queue is empty at once: the whole pause counts.
-    const double queuedLineMs = o.lineTime ? std::min(bodyBytes, double(kQueuedAtHoldBack)) * ByteTimeMs(kBootBaud) : 0;
-    const double holdBackExtraMs = std::max(0.0, kHoldBackPauseMs - queuedLineMs);
-    const double boundMs = toInstrumentMs + toHostMs + simShareMs + kProbePauseMs + kSwitchPauseMs +
-                           kSyncPauseMs + kFinalPauseMs + holdBackExtraMs -
-                           tagLineBytes * ByteTimeMs(kDialogueBaud);
-    Print("line_ms", toInstrumentMs + toHostMs);
-    Print("sim_share_ms", simShareMs);
+    const bench::UpdateBound bound = bench::BoundOfUpdate(simJson, updateBytes, o.parentTag, o.lineTime);
+    const double boundMs = bound.boundMs;
+    const double holdBackExtraMs = bound.holdBackExtraMs;
+    Print("line_ms", bound.lineMs);
+    Print("sim_share_ms", bound.simShareMs);
     Print("bound_s", boundMs / 1000.0);
     Print("wall_ratio", boundMs > 0 ? wallS * 1000.0 / boundMs : 0.0);
 

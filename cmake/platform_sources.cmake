@@ -1,16 +1,39 @@
 # updater_platform_sources(<out-var> <files...>)
-# Keeps of `files` those meant for the system being built for: a file named
-# *_win32.cpp only on Windows, *_posix.cpp only elsewhere, any other file always.
+# The one rule that picks a system's source files. A file's name or its
+# folder says which systems it is for; the name wins over the folder:
+#   *_win32.cpp, or in a win32/ folder:  Windows only
+#   *_posix.cpp, or in a posix/ folder:  every system but Windows
+#   *_linux.cpp, or in a linux/ folder:  Linux only; there it takes the place
+#                                        of the *_posix.cpp of the same stem
+# Any other file is built everywhere.
 function(updater_platform_sources out)
+  if(WIN32)
+    set(system win32)
+  elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+    set(system linux)
+  else()
+    set(system posix)
+  endif()
   set(kept)
+  set(replaced)
   foreach(file IN LISTS ARGN)
-    if(file MATCHES "_win32\\.cpp$" AND NOT WIN32)
-      continue()
+    get_filename_component(name ${file} NAME_WE)
+    set(kind any)
+    if(name MATCHES "_(win32|posix|linux)$")
+      set(kind ${CMAKE_MATCH_1})
+    elseif(file MATCHES "(^|/)(win32|posix|linux)/[^/]*$")
+      set(kind ${CMAKE_MATCH_2})
     endif()
-    if(file MATCHES "_posix\\.cpp$" AND WIN32)
-      continue()
+    if(kind STREQUAL "any" OR kind STREQUAL system OR (kind STREQUAL "posix" AND system STREQUAL "linux"))
+      list(APPEND kept ${file})
     endif()
-    list(APPEND kept ${file})
+    if(kind STREQUAL "linux" AND system STREQUAL "linux" AND name MATCHES "_linux$")
+      string(REGEX REPLACE "_linux\\.cpp$" "_posix.cpp" twin ${file})
+      list(APPEND replaced ${twin})
+    endif()
   endforeach()
+  if(replaced)
+    list(REMOVE_ITEM kept ${replaced})
+  endif()
   set(${out} ${kept} PARENT_SCOPE)
 endfunction()

@@ -2,10 +2,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <mutex>
 #include <utility>
 
-std::array<std::uint16_t, kPortCount> portUseCount{};
+#include "comlink/port_devices.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -44,10 +46,15 @@ void ReportToStandardError(const std::string& text, const std::string& title) {
 }
 
 // Several workers open and close their ports at once: the use-count table's
-// check, count and give-back each hold this lock.
-std::mutex& PortUseCountMutex() {
-    static std::mutex mutex;
-    return mutex;
+// check, count and give-back each hold its lock.
+struct UseCountTable {
+    std::mutex mutex;
+    std::map<std::string, int> counts;  // devices held; none at 0
+};
+
+UseCountTable& UseCounts() {
+    static UseCountTable table;
+    return table;
 }
 
 QvFailureReporter& Reporter() {
@@ -96,22 +103,32 @@ void QvReportMissingOperation(int reportLine) {
     std::exit(1);
 }
 
+int PortUseCount(const std::string& device) {
+    UseCountTable& table = UseCounts();
+    std::lock_guard lock(table.mutex);
+    const auto found = table.counts.find(device);
+    return found == table.counts.end() ? 0 : found->second;
+}
+
+int PortUseCount(int portIndex) { return PortUseCount(PortDevicePath(portIndex)); }
+
 QvComLink::~QvComLink() {
     if (!holdsPortIndex_) return;
-    std::lock_guard lock(PortUseCountMutex());
-    --portUseCount[static_cast<std::size_t>(portIndex)];
+    UseCountTable& table = UseCounts();
+    std::lock_guard lock(table.mutex);
+    if (--table.counts[heldDevice_] <= 0) table.counts.erase(heldDevice_);
 }
 
 int QvComLink::CheckPortIndex() const {
-    if (portIndex < 0 || portIndex >= kPortCount) return LINK_ERR_PORT;
-    std::lock_guard lock(PortUseCountMutex());
-    if (portUseCount[static_cast<std::size_t>(portIndex)] != 0) return LINK_ERR_IN_USE;
-    return LINK_OK;
+    if (portIndex < 0) return LINK_ERR_PORT;
+    return PortUseCount(PortDevicePath(portIndex)) != 0 ? LINK_ERR_IN_USE : LINK_OK;
 }
 
 void QvComLink::TakePortIndex() {
-    std::lock_guard lock(PortUseCountMutex());
-    ++portUseCount[static_cast<std::size_t>(portIndex)];
+    heldDevice_ = PortDevicePath(portIndex);
+    UseCountTable& table = UseCounts();
+    std::lock_guard lock(table.mutex);
+    ++table.counts[heldDevice_];
     holdsPortIndex_ = true;
 }
 
@@ -137,5 +154,7 @@ int QvComLink::ReadByte() { QvReportMissingOperation(kReadByteLine); }
 int QvComLink::Read(void*, int) { QvReportMissingOperation(kReadLine); }
 int QvComLink::Flush(int, int) { QvReportMissingOperation(kFlushLine); }
 void QvComLink::Dump(const QvDumpSink&) { QvReportMissingOperation(kDumpLine); }
+int QvComLink::AwaitInput(int) { return Idle(); }
+void QvComLink::AwaitTransmitRoom(int, int) { platform::SleepMs(0); }
 int QvComLink::Reserved1() { return LINK_ERR_NOT_SUPPORTED; }
 int QvComLink::Reserved2() { return LINK_ERR_NOT_SUPPORTED; }

@@ -13,16 +13,18 @@
 #include "comlink/device_open_failure.h"
 #include "comlink/link_errors.h"
 
-// Number of port indexes the process can hold open: COM1 to COM35, the full
-// range the window and the command line accept.
+// The port numbers the window and the command line accept: COM1 to COM35.
+// The library itself holds any number of ports.
 inline constexpr int kPortCount = 35;
 
-// Process-wide use count per port index. A port's Open refuses an index whose
-// count is not 0 (LINK_ERR_IN_USE); the object that opened it gives the count
-// back when destroyed. Workers on several threads may open and close ports
-// at once: the base class's check, count and give-back hold one lock, so
-// read the table directly only while no port opens or closes.
-extern std::array<std::uint16_t, kPortCount> portUseCount;
+// Process-wide use count per device, keyed by the device a port index opens
+// (PortDevicePath): a port's Open refuses a device whose count is not 0
+// (LINK_ERR_IN_USE), so that two indexes mapped to one device are refused
+// too; the object that opened it gives the count back when destroyed.
+// Workers on several threads may open and close ports at once.
+int PortUseCount(const std::string& device);
+// The count of the device that `portIndex` opens.
+int PortUseCount(int portIndex);
 
 // Line ids, used by Signal and by the line record.
 enum QvLineId : int {
@@ -109,6 +111,11 @@ constexpr int ParityCode(char letter) {
 constexpr bool ValidDataBits(int dataBits) { return dataBits >= kMinDataBits && dataBits <= kMaxDataBits; }
 constexpr bool ValidStopBits(int stopBits) { return stopBits == 1 || stopBits == 2; }
 
+// Flush's directions, and its limit that empties the whole queue.
+inline constexpr int kFlushReceive = 0;
+inline constexpr int kFlushTransmit = 1;
+inline constexpr int kFlushWholeQueue = 0;
+
 // Receives one zero-terminated line of Dump.
 using QvDumpSink = std::function<void(const char* line)>;
 
@@ -187,8 +194,18 @@ public:
     virtual int Reserved1();
     virtual int Reserved2();
 
-    // Beyond the library's slots: the port's system handle, non-zero while
-    // its device is open. Lets Serial report the handle through any port type.
+    // Beyond the library's slots: waits on the device up to `waitMs` (at
+    // least 1) for a received byte that no wait has reported yet; returns
+    // at once when one is there. 0, or negative to stop the caller's wait.
+    // The default is Idle, for ports whose bytes arrive as the clock moves.
+    virtual int AwaitInput(int waitMs);
+    // Returns once at most `level` bytes wait in
+    // the transmit queue, or after `timeoutMs`, or earlier; the caller reads
+    // the count again. Ports with a queue of their own wait on it; the
+    // default yields once, for ports whose count falls as the clock moves.
+    virtual void AwaitTransmitRoom(int level, int timeoutMs);
+    // The port's system handle, non-zero while its device is open. Lets
+    // Serial report the handle through any port type.
     virtual std::intptr_t NativeHandle() const { return 0; }
     // Why this port's device could not be opened or set up, when it could
     // not; nothing when it opened or failed for another reason (index in
@@ -204,10 +221,10 @@ public:
     }
 
 protected:
-    // Use-count bookkeeping for Open. CheckPortIndex gives 0 when portIndex
-    // may be opened, LINK_ERR_IN_USE when another object of this process
-    // holds it, LINK_ERR_PORT when it lies outside the table. TakePortIndex
-    // counts the index as held by this object once its device is open.
+    // Use-count bookkeeping for Open. CheckPortIndex gives 0 when the device
+    // of portIndex may be opened, LINK_ERR_IN_USE when another object of
+    // this process holds it, LINK_ERR_PORT for a negative index.
+    // TakePortIndex counts the device as held by this object once it is open.
     int CheckPortIndex() const;
     void TakePortIndex();
     bool HoldsPortIndex() const { return holdsPortIndex_; }
@@ -216,5 +233,6 @@ protected:
     std::int32_t lastError = 0;
 
 private:
+    std::string heldDevice_;  // the device this object counts as held, if any
     bool holdsPortIndex_ = false;
 };

@@ -1,5 +1,6 @@
 #include "comlink/qv_serial.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "comlink/link_errors.h"
@@ -15,8 +16,8 @@ constexpr char kLinkParity = 'N';
 constexpr int kLinkDataBits = 8;
 constexpr int kLinkStopBits = 1;
 
-constexpr int kFlushReceive = 0;
-constexpr int kFlushTransmit = 1;
+// Shortest wait for a received byte: what counts as "without a gap".
+constexpr std::uint32_t kShortestInputWaitMs = 1;
 
 constexpr std::uint8_t kLineFeed = 0x0A;
 constexpr std::uint8_t kCarriageReturn = 0x0D;
@@ -45,9 +46,14 @@ int QvSerial::Read(int timeoutMs) {
         const int byte = port->ReadByte();
         if (byte >= 0) return byte;
         if (deadline.Expired()) return LINK_ERR_NO_DATA;
-        const int idle = port->Idle();
+        const int idle = AwaitInput(deadline);
         if (idle < 0) return idle;
     }
+}
+
+int QvSerial::AwaitInput(const platform::Deadline& deadline) {
+    // Past the deadline a byte that follows without a gap is still waited for.
+    return port->AwaitInput(static_cast<int>(std::max<std::uint32_t>(deadline.RemainingMs(), kShortestInputWaitMs)));
 }
 
 int QvSerial::Write(std::uint8_t byte) { return port->WriteByte(byte); }
@@ -70,7 +76,7 @@ int QvSerial::ReadText(char* buffer, unsigned int maxCount, int terminator, int 
             } else if (deadline.Expired()) {
                 break;
             }
-            const int idle = port->Idle();
+            const int idle = AwaitInput(deadline);
             if (idle < 0) return idle;
         }
     }

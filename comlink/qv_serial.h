@@ -1,7 +1,8 @@
 #pragma once
 // QvSerial: the link layer over a port. Turns the port's non-blocking byte
 // operations into reads with time-outs and text exchanges; every wait polls
-// the port and yields through its Idle, with deadlines on platform::NowMs().
+// the port and waits on it for input until the deadline (AwaitInput), with
+// deadlines on platform::NowMs().
 // Owns a line-format object and a line-status object; sets the port to
 // 9600 baud, 'N', 8, 1 without handshaking at construction.
 
@@ -13,6 +14,9 @@
 
 class QvDataFormat;
 class QvLineStatus;
+namespace platform {
+class Deadline;
+}
 
 // Line-error word built by CheckStatus.
 inline constexpr std::uint16_t kLineErrParity = 0x01;
@@ -77,6 +81,9 @@ public:
     int Pacing() const { return pacing; }
 
 private:
+    // Waits on the port for a received byte until `deadline`, at least 1 ms.
+    int AwaitInput(const platform::Deadline& deadline);
+
     std::int32_t pacing = 0;  // ms after each written byte; always 0 here
     QvComLink* port;          // not owned
     std::unique_ptr<QvLineStatus> status;

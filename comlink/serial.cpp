@@ -13,8 +13,8 @@ namespace {
 // Every accepted baud rate divides the line's highest rate.
 constexpr unsigned int kHighestBaud = 115200;
 
-// Receive limit of FlushInput: 0 empties the whole queue at once.
-constexpr int kFlushWholeQueue = 0;
+// Longest wait of AwaitTxRoom before the caller looks at the count again.
+constexpr int kLongestTxRoomWaitMs = 100;
 
 std::unique_ptr<QvComLink> MakeLinks(int portIndex, int rxQueueSize, int txQueueSize) {
     return std::make_unique<Links>(portIndex, rxQueueSize, txQueueSize);
@@ -95,6 +95,10 @@ int Serial::FlushInput() { return impl_ ? impl_->link.FlushInput(kFlushWholeQueu
 int Serial::FlushOutput() { return impl_ ? impl_->link.FlushOutput() : 0; }
 
 int Serial::TxQueueCount() { return impl_ ? impl_->link.TxQueueCount() : 0; }
+
+void Serial::AwaitTxRoom(int level) {
+    if (impl_) impl_->port->AwaitTransmitRoom(level, kLongestTxRoomWaitMs);
+}
 
 QvLineStatus* Serial::LineStatus() { return impl_ ? impl_->link.Status() : nullptr; }
 

@@ -85,6 +85,10 @@ public:
     int FlushOutput();
     // Bytes accepted by the port and not yet sent.
     int TxQueueCount();
+    // Returns once at most `level` bytes wait to be sent, or after at most
+    // 100 ms, or earlier: a writer keeping the queue full waits here between
+    // looks at TxQueueCount instead of polling it.
+    void AwaitTxRoom(int level);
 
     // The link layer's line-status object, or null.
     QvLineStatus* LineStatus();

@@ -10,33 +10,43 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::nanoseconds;
 
+constexpr std::int64_t kNsPerMs = 1'000'000;
+
 // Line time of one character at 115200 baud, 8N1, until the port sets its own.
-constexpr nanoseconds kDefaultCharTime{86'806};
+constexpr std::int64_t kDefaultCharTimeNs = 86'806;
 // How far ahead of the line the device is fed: this much line time, and no
 // fewer bytes than a UART's wake-up mark. The pump refills once half of it
 // has gone, so a late wake-up of up to half the lead leaves no gap.
-constexpr nanoseconds kLeadTime = milliseconds(100);
+constexpr std::int64_t kLeadTimeNs = 100 * kNsPerMs;
 constexpr std::size_t kMinLeadBytes = 256;
 // Longest sleep of the pump before it looks at the device again: the line
 // time of the lead, as the pump sleeps for the line time of what it fed.
-constexpr nanoseconds kLongestPumpSleep = kLeadTime;
+constexpr std::int64_t kLongestPumpSleepNs = kLeadTimeNs;
 // How long the device's report of what it holds is used before it is asked
 // again. Bytes handed meanwhile are added to it, so that the count may read
 // at most this much line time high, never low.
-constexpr nanoseconds kDeviceReportMaxAge = milliseconds(1);
+constexpr std::int64_t kDeviceReportMaxAgeNs = kNsPerMs;
 // Wait for room when the device took nothing, and between looks at the
 // modem lines while they hold transmission.
 constexpr int kDeviceRoomWaitMs = 2;
-constexpr milliseconds kHoldLookInterval{5};
+constexpr nanoseconds kHoldLookInterval = milliseconds(5);
+
+constexpr std::uint32_t CeilMs(std::int64_t ns) {
+    return static_cast<std::uint32_t>((std::max<std::int64_t>(ns, 0) + kNsPerMs - 1) / kNsPerMs);
+}
 
 }  // namespace
 
-TransmitQueue::TransmitQueue(TransmitDevice& device, std::size_t capacity)
+TransmitQueue::TransmitQueue(TransmitDevice& device, std::size_t capacity, platform::Clock& clock,
+                             Pumping pumping)
     : device_(device),
+      clock_(clock),
+      originMs_(clock.NowMs()),
+      pumping_(pumping),
       capacity_(capacity),
-      charTime_(kDefaultCharTime),
-      lineFreeAt_(Clock::now()),
-      pump_(StartPumpThread([this] { Pump(); })) {}
+      charTimeNs_(kDefaultCharTimeNs) {
+    if (pumping_ == Pumping::kOwnThread) pump_ = StartPumpThread([this] { RunPump(); });
+}
 
 TransmitQueue::~TransmitQueue() {
     {
@@ -45,15 +55,20 @@ TransmitQueue::~TransmitQueue() {
         queue_.clear();
     }
     wake_.notify_all();
-    pump_.join();
+    if (pump_.joinable()) pump_.join();
+}
+
+std::int64_t TransmitQueue::NowNs() const {
+    // The difference of two readings survives the wrap of the counter.
+    return static_cast<std::int64_t>(clock_.NowMs() - originMs_) * kNsPerMs;
 }
 
 std::size_t TransmitQueue::LeadBytes() const {
-    return std::max(kMinLeadBytes, static_cast<std::size_t>(kLeadTime / charTime_));
+    return std::max(kMinLeadBytes, static_cast<std::size_t>(kLeadTimeNs / charTimeNs_));
 }
 
-long TransmitQueue::DeviceReport(Clock::time_point now) {
-    if (reportStale_ || now - reportedAt_ >= kDeviceReportMaxAge) {
+long TransmitQueue::DeviceReport(std::int64_t now) {
+    if (reportStale_ || now - reportedAt_ >= kDeviceReportMaxAgeNs) {
         deviceReport_ = device_.Held();
         reportedAt_ = now;
         handedSinceReport_ = 0;
@@ -63,23 +78,20 @@ long TransmitQueue::DeviceReport(Clock::time_point now) {
     return deviceReport_ + static_cast<long>(handedSinceReport_);
 }
 
-std::size_t TransmitQueue::DeviceShare(Clock::time_point now) {
+std::size_t TransmitQueue::DeviceShare(std::int64_t now) {
     std::size_t onLine = 0;
-    if (lineFreeAt_ > now) {
-        const nanoseconds left = lineFreeAt_ - now;
-        onLine = static_cast<std::size_t>((left + charTime_ - nanoseconds(1)) / charTime_);
-    }
+    if (lineFreeAt_ > now) onLine = static_cast<std::size_t>((lineFreeAt_ - now + charTimeNs_ - 1) / charTimeNs_);
     const long reported = DeviceReport(now);
     return std::max(onLine, reported > 0 ? static_cast<std::size_t>(reported) : std::size_t{0});
 }
 
-std::size_t TransmitQueue::CountAt(Clock::time_point now) {
+std::size_t TransmitQueue::CountAt(std::int64_t now) {
     if (failed_) return 0;
     return std::min(capacity_, queue_.size() + DeviceShare(now));
 }
 
-void TransmitQueue::NoteHanded(std::size_t count, Clock::time_point now) {
-    lineFreeAt_ = std::max(lineFreeAt_, now) + charTime_ * static_cast<long long>(count);
+void TransmitQueue::NoteHanded(std::size_t count, std::int64_t now) {
+    lineFreeAt_ = std::max(lineFreeAt_, now) + charTimeNs_ * static_cast<std::int64_t>(count);
     handedSinceReport_ += count;
 }
 
@@ -98,7 +110,7 @@ void TransmitQueue::Fail() {
 std::size_t TransmitQueue::Write(const std::uint8_t* data, std::size_t size) {
     std::lock_guard lock(mutex_);
     if (failed_ || size == 0) return 0;
-    const Clock::time_point now = Clock::now();
+    const std::int64_t now = NowNs();
     const std::size_t share = DeviceShare(now);
     const std::size_t count = queue_.size() + share;
     if (count >= capacity_) return 0;
@@ -130,37 +142,45 @@ bool TransmitQueue::SendAhead(std::uint8_t byte) {
     const long taken = device_.Send(&byte, 1);
     if (taken < 0) Fail();
     if (taken != 1) return false;
-    NoteHanded(1, Clock::now());
+    NoteHanded(1, NowNs());
     return true;
 }
 
-std::size_t TransmitQueue::Count() {
+TransmitQueue::Status TransmitQueue::Report() {
     std::lock_guard lock(mutex_);
-    return CountAt(Clock::now());
+    return Status{CountAt(NowNs()), heldByLines_};
 }
 
-TransmitQueue::Status TransmitQueue::AwaitRoom(std::size_t nearlyFull, nanoseconds roomLineTime,
-                                               milliseconds longest) {
+std::size_t TransmitQueue::AwaitCountAtMost(std::size_t level, std::uint32_t timeoutMs) {
     std::unique_lock lock(mutex_);
-    Clock::time_point now = Clock::now();
-    std::size_t count = CountAt(now);
-    if (failed_ || count + nearlyFull <= capacity_) return Status{count, heldByLines_};
+    std::size_t count = CountAt(NowNs());
+    if (failed_ || count <= level) return count;
 
-    const Clock::time_point until = now + longest;
-    const auto lineBytes = static_cast<std::size_t>(roomLineTime / charTime_);
-    const std::size_t room = std::min(std::max(nearlyFull, lineBytes), capacity_);
+    const std::uint32_t deadline = clock_.NowMs() + timeoutMs;
+    const auto refillBytes = static_cast<std::size_t>(kRefillLineTime / nanoseconds(charTimeNs_));
+    const std::size_t target = level - std::min(level, refillBytes);
     // The count falls as the line carries the bytes, whether they wait in
-    // the queue or in the device: sleep for the line time of the missing
-    // room, and look again (a held line or a slow device carries less).
-    while (!failed_ && count + room > capacity_ && now < until) {
-        const std::size_t missing = count + room - capacity_;
-        const Clock::time_point carried =
-            now + std::chrono::duration_cast<Clock::duration>(charTime_ * static_cast<long long>(missing));
-        room_.wait_until(lock, std::min(until, carried));
-        now = Clock::now();
-        count = CountAt(now);
+    // the queue or in the device: wait for the line time of the excess, and
+    // look again (a held line or a slow device carries less). Every wait
+    // lasts at least a millisecond, so a clock that does not move (a
+    // virtual one nobody advances) still ends the loop after `timeoutMs`.
+    for (std::uint32_t waits = 0; !failed_ && count > target && waits <= timeoutMs; ++waits) {
+        const std::uint32_t nowMs = clock_.NowMs();
+        if (platform::Reached(nowMs, deadline)) break;
+        const std::uint32_t carried = std::max<std::uint32_t>(
+            CeilMs(charTimeNs_ * static_cast<std::int64_t>(count - target)), 1);
+        const std::uint32_t waitMs = std::min(carried, deadline - nowMs);
+        if (pumping_ == Pumping::kByCaller) {
+            lock.unlock();
+            PumpOnce();
+            clock_.SleepMs(waitMs);
+            lock.lock();
+        } else {
+            room_.wait_for(lock, milliseconds(waitMs));
+        }
+        count = CountAt(NowNs());
     }
-    return Status{count, heldByLines_};
+    return count;
 }
 
 void TransmitQueue::Discard() {
@@ -169,7 +189,7 @@ void TransmitQueue::Discard() {
     // The character on the line when the discard comes is sent, as a UART
     // sends what it has begun, and no longer counts; only a device holding
     // more is flushed (a pty may otherwise drop a byte it has just been given).
-    const Clock::time_point now = Clock::now();
+    const std::int64_t now = NowNs();
     if (DeviceShare(now) > 1) device_.Discard();
     lineFreeAt_ = now;
     reportStale_ = true;
@@ -188,7 +208,7 @@ void TransmitQueue::SetCapacity(std::size_t capacity) {
 void TransmitQueue::SetCharTime(nanoseconds charTime) {
     {
         std::lock_guard lock(mutex_);
-        if (charTime > nanoseconds::zero()) charTime_ = charTime;
+        if (charTime > nanoseconds::zero()) charTimeNs_ = charTime.count();
     }
     wake_.notify_all();
 }
@@ -202,55 +222,61 @@ void TransmitQueue::SetHoldLines(int mask) {
     wake_.notify_all();
 }
 
-bool TransmitQueue::HeldByLines() {
+TransmitQueue::PumpPlan TransmitQueue::PumpOnce() {
     std::lock_guard lock(mutex_);
-    return heldByLines_;
+    return PumpStep();
 }
 
-bool TransmitQueue::Failed() {
-    std::lock_guard lock(mutex_);
-    return failed_;
+TransmitQueue::PumpPlan TransmitQueue::PumpStep() {
+    using Next = PumpPlan::Next;
+    if (queue_.empty() || failed_ || stopping_) {
+        heldByLines_ = false;
+        return PumpPlan{Next::kAwaitBytes, nanoseconds::zero()};
+    }
+    heldByLines_ = LinesHoldTransmission();
+    if (heldByLines_) return PumpPlan{Next::kLookAgain, kHoldLookInterval};
+
+    const std::int64_t now = NowNs();
+    const std::size_t share = DeviceShare(now);
+    const std::size_t lead = LeadBytes();
+    if (share > lead / 2) {
+        // Sleep until half the lead has gone through the line.
+        const std::int64_t untilRefill = charTimeNs_ * static_cast<std::int64_t>(share - lead / 2);
+        return PumpPlan{Next::kLookAgain, nanoseconds(std::min(untilRefill, kLongestPumpSleepNs))};
+    }
+    const std::size_t size = std::min(queue_.size(), lead - share);
+    const std::vector<std::uint8_t> chunk(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(size));
+    const long taken = device_.Send(chunk.data(), size);
+    if (taken < 0) {
+        Fail();
+        return PumpPlan{Next::kAwaitBytes, nanoseconds::zero()};
+    }
+    if (taken == 0) return PumpPlan{Next::kAwaitDevice, milliseconds(kDeviceRoomWaitMs)};
+    queue_.erase(queue_.begin(), queue_.begin() + taken);
+    NoteHanded(static_cast<std::size_t>(taken), now);
+    return PumpPlan{Next::kLookAgain, nanoseconds::zero()};
 }
 
-void TransmitQueue::Pump() {
-    std::vector<std::uint8_t> chunk;
+void TransmitQueue::RunPump() {
+    using Next = PumpPlan::Next;
     std::unique_lock lock(mutex_);
     while (!stopping_) {
-        if (queue_.empty() || failed_) {
-            heldByLines_ = false;
+        const PumpPlan plan = PumpStep();
+        switch (plan.next) {
+        case Next::kAwaitBytes:
+            if (stopping_) break;
             pumpAwaitsBytes_ = true;
             wake_.wait(lock);
             pumpAwaitsBytes_ = false;
-            continue;
-        }
-        heldByLines_ = LinesHoldTransmission();
-        if (heldByLines_) {
-            wake_.wait_for(lock, kHoldLookInterval);
-            continue;
-        }
-        const Clock::time_point now = Clock::now();
-        const std::size_t share = DeviceShare(now);
-        const std::size_t lead = LeadBytes();
-        if (share > lead / 2) {
-            // Sleep until half the lead has gone through the line.
-            const nanoseconds untilRefill = charTime_ * static_cast<long long>(share - lead / 2);
-            wake_.wait_for(lock, std::min<nanoseconds>(untilRefill, kLongestPumpSleep));
-            continue;
-        }
-        const std::size_t size = std::min(queue_.size(), lead - share);
-        chunk.assign(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(size));
-        const long taken = device_.Send(chunk.data(), size);
-        if (taken < 0) {
-            Fail();
-            continue;
-        }
-        if (taken == 0) {
+            break;
+        case Next::kAwaitDevice:
             lock.unlock();
             device_.WaitForRoom(kDeviceRoomWaitMs);
             lock.lock();
-            continue;
+            break;
+        case Next::kLookAgain:
+            if (plan.wait > nanoseconds::zero()) wake_.wait_for(lock, plan.wait);
+            break;
         }
-        queue_.erase(queue_.begin(), queue_.begin() + taken);
-        NoteHanded(static_cast<std::size_t>(taken), now);
     }
 }

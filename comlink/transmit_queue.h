@@ -4,24 +4,24 @@
 // types keep one.
 //
 // A write takes what fits among the bytes not yet on the wire and returns at
-// once; a private thread (started by the constructor, joined by the
-// destructor) hands the queued bytes to the device while the caller sleeps or
-// waits elsewhere. The device is fed no faster than the line carries the
-// bytes, plus a short lead, so that neither a deep kernel buffer (a pty takes
-// about 19 KB) nor a shallow one (a UART wakes its writer below 256 bytes)
-// changes what the count reports or what a discard drops.
+// once; the pump hands the queued bytes to the device no faster than the line
+// carries them, plus a short lead, so that neither a deep kernel buffer (a pty
+// takes about 19 KB) nor a shallow one (a UART wakes its writer below 256
+// bytes) changes what the count reports or what a discard drops.
 //
 // The count is the queue plus the device's share: the larger of what the
 // device reports holding (TIOCOUTQ) and what the line time of the bytes
-// handed to it says is still to go. The device's report is asked for again
-// after each hand-off and otherwise at most once a millisecond, so that a
-// caller polling the count byte by byte costs no system call a byte. A
-// device that fails or goes away ends the queue: its bytes are dropped, the
-// count reads 0 and writes take nothing, so that a caller waiting for room
-// never hangs.
+// handed to it says is still to go. Every time is read from the injected
+// millisecond clock, so the pacing and the counts run in virtual time under
+// test. A device that fails or goes away ends the queue: its bytes are
+// dropped, the count reads 0 and writes take nothing, so that a caller
+// waiting for room never hangs.
 //
-// All members may be called from one caller thread; the lock inside is the
-// queue's own and is held only for short, non-blocking steps.
+// The pump runs on a private thread (started by the constructor, joined by
+// the destructor), or, for a queue built with Pumping::kByCaller, only when
+// the caller calls PumpOnce or waits in AwaitCountAtMost. All members may be
+// called from one caller thread; the lock inside is the queue's own and is
+// held only for short, non-blocking steps.
 
 #include <chrono>
 #include <condition_variable>
@@ -32,19 +32,15 @@
 #include <thread>
 
 #include "comlink/transmit_device.h"
-
-// What a port's status query waits for when the queue is nearly full: less
-// room than a UART's FIFO holds; it then sleeps until the line has carried
-// this much line time of it, or the longest wait has passed, so that a caller
-// polling the count wakes about twenty times a second instead of once a byte.
-inline constexpr std::size_t kNearlyFullRoom = 16;
-inline constexpr std::chrono::milliseconds kRoomLineTime{50};
-inline constexpr std::chrono::milliseconds kFullQueueLongestWait{100};
+#include "platform/clock.h"
 
 class TransmitQueue {
 public:
-    // `device` must outlive the queue.
-    TransmitQueue(TransmitDevice& device, std::size_t capacity);
+    enum class Pumping { kOwnThread, kByCaller };
+
+    // `device` and `clock` must outlive the queue.
+    TransmitQueue(TransmitDevice& device, std::size_t capacity, platform::Clock& clock,
+                  Pumping pumping = Pumping::kOwnThread);
     // Drops what is queued and joins the thread.
     ~TransmitQueue();
     TransmitQueue(const TransmitQueue&) = delete;
@@ -55,19 +51,23 @@ public:
     std::size_t Write(const std::uint8_t* data, std::size_t size);
     // Hands `byte` to the device ahead of the queue. True when it took it.
     bool SendAhead(std::uint8_t byte);
-    // Bytes accepted and not yet sent (at most the capacity); 0 once failed.
-    std::size_t Count();
-    // What a status query reports: the count, and whether a modem line holds
+
+    // What a status query reports: bytes accepted and not yet sent (at most
+    // the capacity; 0 once failed), and whether a modem line holds
     // transmission.
     struct Status {
         std::size_t count = 0;
         bool heldByLines = false;
     };
-    // With fewer than `nearlyFull` bytes free, sleeps until as much room is
-    // free as the line carries in `roomLineTime` (at least `nearlyFull`), the
-    // queue is discarded or fails, or `longest` has passed; then reports.
-    Status AwaitRoom(std::size_t nearlyFull, std::chrono::nanoseconds roomLineTime,
-                     std::chrono::milliseconds longest);
+    Status Report();
+    // Returns the count at once when it is at most `level`. Otherwise waits
+    // until the line has carried the queue down to `level` less the bytes of
+    // kRefillLineTime, so that a caller refilling a full queue byte by byte
+    // wakes about twenty times a second, not once a byte; a discard or a
+    // failure ends the wait, and so does `timeoutMs` on the clock. Returns
+    // the count then.
+    std::size_t AwaitCountAtMost(std::size_t level, std::uint32_t timeoutMs);
+
     // Drops the queue and what the device holds.
     void Discard();
 
@@ -77,34 +77,47 @@ public:
     // Transmission waits while any modem line of `mask` (0x10 CTS, 0x20 DSR)
     // is off; 0 sends freely.
     void SetHoldLines(int mask);
-    // True while transmission waits for a modem line.
-    bool HeldByLines();
-    // True once the device failed.
-    bool Failed();
+
+    // What the pump does next: sleep until bytes are queued, wait for the
+    // device to take more, or look again after `wait`.
+    struct PumpPlan {
+        enum class Next { kAwaitBytes, kAwaitDevice, kLookAgain } next = Next::kAwaitBytes;
+        std::chrono::nanoseconds wait{0};
+    };
+    // One step of the pump: feeds the device what the line needs now. Only
+    // for a queue pumped by its caller.
+    PumpPlan PumpOnce();
+
+    // Line time of the room a waiting writer is given at once.
+    static constexpr std::chrono::milliseconds kRefillLineTime{50};
 
 private:
-    using Clock = std::chrono::steady_clock;
-
-    void Pump();
+    // Nanoseconds since construction on the injected clock.
+    std::int64_t NowNs() const;
+    void RunPump();
     // With mutex_ held.
-    std::size_t DeviceShare(Clock::time_point now);
-    long DeviceReport(Clock::time_point now);
-    std::size_t CountAt(Clock::time_point now);
+    PumpPlan PumpStep();
+    std::size_t DeviceShare(std::int64_t now);
+    long DeviceReport(std::int64_t now);
+    std::size_t CountAt(std::int64_t now);
     std::size_t LeadBytes() const;
-    void NoteHanded(std::size_t count, Clock::time_point now);
+    void NoteHanded(std::size_t count, std::int64_t now);
     bool LinesHoldTransmission();
     void Fail();
 
     TransmitDevice& device_;
+    platform::Clock& clock_;
+    const std::uint32_t originMs_;
+    const Pumping pumping_;
     std::mutex mutex_;
     std::condition_variable wake_;   // the pump: bytes queued, settings changed, stop
-    std::condition_variable room_;   // a waiting writer: bytes left the queue
+    std::condition_variable room_;   // a waiting writer: the queue was discarded or failed
     std::deque<std::uint8_t> queue_;
     std::size_t capacity_;
-    std::chrono::nanoseconds charTime_;
-    Clock::time_point lineFreeAt_;   // when the bytes handed so far are through the line
+    std::int64_t charTimeNs_;
+    std::int64_t lineFreeAt_ = 0;    // when the bytes handed so far are through the line
     long deviceReport_ = -1;         // the device's last report of what it holds
-    Clock::time_point reportedAt_;   // when it was asked
+    std::int64_t reportedAt_ = 0;    // when it was asked
     std::size_t handedSinceReport_ = 0;
     bool reportStale_ = true;        // the device dropped what it held since
     bool pumpAwaitsBytes_ = false;   // the pump sleeps until bytes are queued

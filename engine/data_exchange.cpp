@@ -34,7 +34,7 @@ DataExchange::DataExchange(platform::WindowServices& services, platform::WindowH
 }
 
 bool DataExchange::OpenLink(int portNumber) {
-    if (portNumber < 1 || portNumber > kPortCount) {
+    if (portNumber < 1) {
         return false;
     }
     if (!serial.Open(portNumber - 1)) {

@@ -120,7 +120,7 @@ bool DataExchange::SendImageStreamed(const std::string& path) {
             const int queued = serial.TxQueueCount();
             queuedForLine.store(queued, std::memory_order_relaxed);
             if (queued <= kTransmitQueueHighWater) break;
-            platform::SleepMs(0);
+            serial.AwaitTxRoom(kTransmitQueueHighWater);
         }
         if (const int code = serial.WriteByte(byte); code != 0) {
             return FailOnWrite(code);

@@ -22,8 +22,8 @@ public:
     virtual void SleepMs(std::uint32_t ms) = 0;
 };
 
-// The real clock: the system's millisecond tick count and its sleep
-// (GetTickCount and Sleep on Windows, the monotonic clock and nanosleep
+// The real clock: the system's millisecond count and its sleep (the
+// performance counter and Sleep on Windows, the monotonic clock and nanosleep
 // elsewhere). One source file per system.
 class SteadyClock final : public Clock {
 public:
@@ -66,6 +66,11 @@ public:
     explicit Deadline(std::int32_t timeoutMs)
         : deadline_(NowMs() + static_cast<std::uint32_t>(timeoutMs > 0 ? timeoutMs : 0)) {}
     bool Expired() const { return Reached(NowMs(), deadline_); }
+    // Milliseconds left until the deadline; 0 once it has passed.
+    std::uint32_t RemainingMs() const {
+        const std::uint32_t now = NowMs();
+        return Reached(now, deadline_) ? 0 : deadline_ - now;
+    }
 
 private:
     std::uint32_t deadline_;

@@ -4,9 +4,19 @@
 
 namespace platform {
 
-// GetTickCount counts milliseconds since the system started and wraps after
-// about 49.7 days, which the wrap-safe helpers of clock.h allow for.
-std::uint32_t SteadyClock::NowMs() { return static_cast<std::uint32_t>(GetTickCount()); }
+// Milliseconds of the performance counter, wrapping at 2^32 as the system's
+// tick count does (the wrap-safe helpers of clock.h allow for it). The tick
+// count itself advances in steps of about 16 ms, so a 50 ms wait measured on
+// it would last up to 66 ms.
+std::uint32_t SteadyClock::NowMs() {
+    LARGE_INTEGER frequency;
+    LARGE_INTEGER counter;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    const long long perSecond = frequency.QuadPart;
+    const long long ticks = counter.QuadPart;
+    return static_cast<std::uint32_t>((ticks / perSecond) * 1000 + (ticks % perSecond) * 1000 / perSecond);
+}
 
 // Sleep(0) gives up the rest of the time slice, as the yield of a polling loop.
 void SteadyClock::SleepMs(std::uint32_t ms) { Sleep(static_cast<DWORD>(ms)); }

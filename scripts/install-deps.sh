@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev
-  nlohmann-json3-dev libcli11-dev help2man
+  nlohmann-json3-dev libcli11-dev help2man libssl-dev
   qt6-base-dev libgl-dev
   xvfb xauth x11-utils xdotool imagemagick fonts-liberation fonts-dejavu-core
   lintian unzip

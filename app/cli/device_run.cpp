@@ -56,13 +56,7 @@ UpdateOutcome DeviceRun::Run() {
     });
     closeWindow_ = [&window] { window.Close(); };
     app::UpdateSession session(window, ConsoleWindow::kHandle, *setup_.info, *this);
-    bool opened = false;
-    {
-        std::unique_lock<std::mutex> lock;
-        if (setup_.openMutex != nullptr) lock = std::unique_lock(*setup_.openMutex);
-        opened = session.Open(setup_.link.portNumber);
-    }
-    if (!opened) return outcome_;
+    if (!session.Open(setup_.link.portNumber)) return outcome_;
     // The bytes the worker sends are those of the images it holds open now.
     if (setup_.digestImages) {
         outcome_.kernel = DigestImage(session.HeldKernel().FromStart(), session.HeldKernel().SizedLength());

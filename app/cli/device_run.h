@@ -26,9 +26,6 @@ struct DeviceRunSetup {
     LinkChoice link;
     const update_info* info = nullptr;
     QuestionAnswerer answer;
-    // Held while the link opens: the record of the last failed open is
-    // process-wide, so opens of several devices take turns.
-    std::mutex* openMutex = nullptr;
     // The images' sizes and digests are read only for a report that keeps them.
     bool digestImages = false;
     // The bar's rate counts the bytes on the line, not those queued.

@@ -5,28 +5,18 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tools/instrument-sim/model/sha256.h"
+#include "platform/sha256.h"
 
 namespace cli {
 namespace {
 
 constexpr std::size_t kReadChunk = 64 * 1024;
 
-std::string Hex(const std::array<std::uint8_t, 32>& digest) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (const std::uint8_t byte : digest) {
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 0x0F];
-    }
-    return text;
-}
-
 }  // namespace
 
 std::optional<ImageDigest> DigestImage(std::istream& image, std::int64_t length) {
     if (!image || length < 0) return std::nullopt;
-    instrument_sim::Sha256 hash;
+    platform::Sha256 hash;
     ImageDigest digest;
     std::array<char, kReadChunk> buffer{};
     while (digest.size < static_cast<std::uint64_t>(length)) {
@@ -34,10 +24,12 @@ std::optional<ImageDigest> DigestImage(std::istream& image, std::int64_t length)
         image.read(buffer.data(), static_cast<std::streamsize>(want));
         const std::streamsize got = image.gcount();
         if (got <= 0) return std::nullopt;
-        hash.Update(reinterpret_cast<const std::uint8_t*>(buffer.data()), static_cast<std::size_t>(got));
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(buffer.data());
+        if (!hash.Update({bytes, static_cast<std::size_t>(got)})) return std::nullopt;
         digest.size += static_cast<std::uint64_t>(got);
     }
-    digest.sha256 = Hex(hash.Finish());
+    digest.sha256 = hash.FinishHex();
+    if (digest.sha256.empty()) return std::nullopt;
     return digest;
 }
 

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "comlink/trace_format.h"
+#include "wiretrace/trace_format.h"
 
 namespace cli {
 

@@ -1,6 +1,6 @@
 #pragma once
 // The --trace file: every byte a port reports, in the wire trace format
-// (comlink/trace_format.h), written as it happens. Bytes of one direction at
+// (wiretrace/trace_format.h), written as it happens. Bytes of one direction at
 // one rate that follow each other within kRunGapUs share a line; each piece
 // is handed to the system at once, so that a crash or a pulled cable leaves
 // the trace whole up to the last byte.
@@ -11,7 +11,7 @@
 #include <mutex>
 #include <string>
 
-#include "comlink/trace_sink.h"
+#include "wiretrace/trace_sink.h"
 
 namespace cli {
 

@@ -23,7 +23,7 @@
 #include "app/profile_source.h"
 #include "comlink/port_devices.h"
 #include "comlink/serial.h"
-#include "comlink/tracing_port.h"
+#include "wiretrace/tracing_port.h"
 #include "platform/file_exists.h"
 #include "platform/profile.h"
 
@@ -51,10 +51,7 @@ void WarnAboutConfiguration(const CliOptions& options, const std::string& iniPat
 }
 
 // Why the run must not start before any port opens, or empty.
-std::string Refusal(const CliOptions& options, std::size_t links, const app::ImageCheck& images) {
-    if (links > static_cast<std::size_t>(app::kMaxPort)) {
-        return "at most " + std::to_string(app::kMaxPort) + " instruments at once";
-    }
+std::string Refusal(const CliOptions& options, const app::ImageCheck& images) {
     if (images.refusal) return *images.refusal;
     if (!options.reportPath) return {};
     // A FIFO would block the open until a reader came; a device or a folder
@@ -169,7 +166,7 @@ ExitStatus RunUpdates(const CliOptions& options, const std::string& iniPath, con
     const update_info info = app::ReadUpdateInfo(profile);
     const app::ImageCheck images = app::CheckImages(info);
     const std::vector<LinkChoice> links = ChooseLinks(options, profile);
-    if (const std::string refusal = Refusal(options, links.size(), images); !refusal.empty()) {
+    if (const std::string refusal = Refusal(options, images); !refusal.empty()) {
         std::fprintf(streams.err, "updater-cli: %s\n", refusal.c_str());
         return kExitUsageError;
     }
@@ -232,12 +229,10 @@ ExitStatus RunUpdates(const CliOptions& options, const std::string& iniPath, con
     // several run.
     std::mutex questionMutex;
     const ConfirmationStreams questionStreams{streams.err, streams.in, streams.inIsTerminal};
-    std::mutex openMutex;
     for (const auto& slot : slots) {
         DeviceRunSetup setup;
         setup.link = slot->link;
         setup.info = &info;
-        setup.openMutex = &openMutex;
         setup.digestImages = options.reportPath.has_value();
         setup.answer = [&, device = slot->link.devicePath](const std::string& text, const std::string& caption) {
             std::lock_guard lock(questionMutex);

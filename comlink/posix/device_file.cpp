@@ -14,6 +14,17 @@ short PollFor(int fd, short events, int waitMs) {
 
 void PollSleep(int waitMs) { ::poll(nullptr, 0, waitMs); }
 
+int ModemLineBits(int fd) {
+    int lines = 0;
+    if (fd < 0 || ::ioctl(fd, TIOCMGET, &lines) != 0) return -1;
+    int bits = 0;
+    if ((lines & TIOCM_CTS) != 0) bits |= 0x10;
+    if ((lines & TIOCM_DSR) != 0) bits |= 0x20;
+    if ((lines & TIOCM_RI) != 0) bits |= 0x40;
+    if ((lines & TIOCM_CD) != 0) bits |= 0x80;
+    return bits;
+}
+
 OpenedDevice OpenDeviceExclusive(const std::string& path) {
     OpenedDevice device;
     const auto fail = [&device](DeviceOpenFailure::Step step, int systemError, int fd) {

@@ -22,6 +22,10 @@ auto RetryOnInterrupt(Call call) {
 // events that came, hang-up and error included; 0 after the time-out.
 short PollFor(int fd, short events, int waitMs);
 
+// The modem lines of `fd` in the library's bits (0x10 CTS, 0x20 DSR, 0x40 RI,
+// 0x80 CD), or -1 when the device has none to read (a pty).
+int ModemLineBits(int fd);
+
 // Sleeps about `waitMs` through poll() without a descriptor.
 void PollSleep(int waitMs);
 

@@ -9,15 +9,6 @@
 
 #include "comlink/posix/device_file.h"
 
-namespace {
-
-constexpr int kModemCts = 0x10;
-constexpr int kModemDsr = 0x20;
-constexpr int kModemRi = 0x40;
-constexpr int kModemCd = 0x80;
-
-}  // namespace
-
 long TerminalTransmitDevice::Send(const std::uint8_t* data, std::size_t size) {
     const ssize_t written = RetryOnInterrupt([&] { return ::write(fd_, data, size); });
     if (written >= 0) return static_cast<long>(written);
@@ -37,15 +28,6 @@ void TerminalTransmitDevice::WaitForRoom(int waitMs) {
     if ((events & POLLOUT) == 0 && (events & (POLLHUP | POLLERR | POLLNVAL)) != 0) PollSleep(waitMs);
 }
 
-int TerminalTransmitDevice::ModemLines() {
-    int lines = 0;
-    if (::ioctl(fd_, TIOCMGET, &lines) != 0) return -1;  // a pty has no modem lines
-    int status = 0;
-    if ((lines & TIOCM_CTS) != 0) status |= kModemCts;
-    if ((lines & TIOCM_DSR) != 0) status |= kModemDsr;
-    if ((lines & TIOCM_RI) != 0) status |= kModemRi;
-    if ((lines & TIOCM_CD) != 0) status |= kModemCd;
-    return status;
-}
+int TerminalTransmitDevice::ModemLines() { return ModemLineBits(fd_); }
 
 void TerminalTransmitDevice::Discard() { ::tcflush(fd_, TCOFLUSH); }

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <iterator>
 
-#include "comlink/character_time.h"
 
 namespace {
 
@@ -93,11 +92,11 @@ constexpr tcflag_t kCheckedControlFlags = CSIZE | PARENB | PARODD | CSTOPB | CRT
 
 }  // namespace
 
-bool RtsCtsHandshake(const QvPosixSettings& settings) {
+bool RtsCtsHandshake(const QvPortSettings& settings) {
     return settings.fRtsControl == kControlHandshake && settings.fOutxCtsFlow != 0;
 }
 
-bool BuildTermios(const QvPosixSettings& settings, termios& t, std::uint32_t& arbitraryRate) {
+bool BuildTermios(const QvPortSettings& settings, termios& t, std::uint32_t& arbitraryRate) {
     speed_t speed = 0;
     tcflag_t sizeFlag = 0;
     tcflag_t parityFlags = 0;
@@ -143,8 +142,4 @@ bool DeviceKeptSettings(const termios& wanted, const termios& taken, bool compar
     const bool speedKept = !compareSpeedCodes || (cfgetospeed(&taken) == cfgetospeed(&wanted) &&
                                                   cfgetispeed(&taken) == cfgetispeed(&wanted));
     return speedKept && (taken.c_cflag & kCheckedControlFlags) == (wanted.c_cflag & kCheckedControlFlags);
-}
-
-std::chrono::nanoseconds CharacterTime(const QvPosixSettings& settings) {
-    return CharacterTime(settings.baudRate, settings.byteSize, settings.parity != kParityNone, settings.stopBits);
 }

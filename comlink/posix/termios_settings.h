@@ -7,7 +7,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "comlink/posix/posix_settings.h"
+#include "comlink/port_settings.h"
 
 // Turns `t` (the device's settings as found at open) into the settings for
 // `settings`: raw mode, the receiver on, modem control lines ignored, reads
@@ -20,11 +20,11 @@
 // without a speed code, mark or space parity where the system has no CMSPAR.
 // The CTS transmit handshake on its own and the DSR transmit handshake are
 // the transmit queue's to keep (the line flags stay off for them).
-bool BuildTermios(const QvPosixSettings& settings, termios& t, std::uint32_t& arbitraryRate);
+bool BuildTermios(const QvPortSettings& settings, termios& t, std::uint32_t& arbitraryRate);
 
 // True when the RTS receive and the CTS transmit handshakes are both on: the
 // terminal's one hardware handshake flag (CRTSCTS) serves them.
-bool RtsCtsHandshake(const QvPosixSettings& settings);
+bool RtsCtsHandshake(const QvPortSettings& settings);
 
 // True when `taken` (read back from the device after setting `wanted`) has
 // the line format of `wanted`, and its speed codes too when
@@ -32,7 +32,3 @@ bool RtsCtsHandshake(const QvPosixSettings& settings);
 // terminal accepts a call that changed any part of the settings, so a dropped
 // rate or format shows only here.
 bool DeviceKeptSettings(const termios& wanted, const termios& taken, bool compareSpeedCodes);
-
-// Line time of one character of `settings`: start bit, data bits, parity
-// bit and stop bits at its rate; zero for a rate of 0.
-std::chrono::nanoseconds CharacterTime(const QvPosixSettings& settings);

@@ -4,9 +4,11 @@
 
 namespace {
 
-// How long past its own time-out a one-byte read may take before it is
-// cancelled (a device that ignores the time-out would otherwise hold it).
-constexpr DWORD kReadGraceMs = 20;
+// The read's own time-out. Wine does not end such a read when it passes (its
+// server adds the multiplier, MAXDWORD, times the count), so every wait is
+// also bounded here, by the wait on the read's event and a cancel; on
+// Windows a wait longer than this ends with no byte and is simply waited again.
+constexpr DWORD kDeviceReadWaitMs = 100;
 constexpr int kFailuresBeforeGivingUp = 3;
 
 }  // namespace
@@ -15,12 +17,12 @@ Win32FirstByteWait::~Win32FirstByteWait() {
     if (event_ != nullptr) comm_.CloseHandle(event_);
 }
 
-bool Win32FirstByteWait::SetReadTimeouts(HANDLE device, const COMMTIMEOUTS& timeouts, DWORD waitMs) {
+bool Win32FirstByteWait::SetReadTimeouts(HANDLE device, const COMMTIMEOUTS& timeouts) {
     if (timeoutsSet_) return true;
     COMMTIMEOUTS firstByte = timeouts;
     firstByte.ReadIntervalTimeout = MAXDWORD;
     firstByte.ReadTotalTimeoutMultiplier = MAXDWORD;
-    firstByte.ReadTotalTimeoutConstant = waitMs;
+    firstByte.ReadTotalTimeoutConstant = kDeviceReadWaitMs;
     timeoutsSet_ = comm_.SetCommTimeouts(device, &firstByte) != FALSE;
     return timeoutsSet_;
 }
@@ -36,7 +38,7 @@ void Win32FirstByteWait::NoteAttempt(bool waited) {
 bool Win32FirstByteWait::Wait(HANDLE device, const COMMTIMEOUTS& timeouts, DWORD waitMs) {
     if (!usable_ || held_) return false;
     if (event_ == nullptr) event_ = comm_.CreateEventA();
-    if (event_ == nullptr || !SetReadTimeouts(device, timeouts, waitMs)) {
+    if (event_ == nullptr || !SetReadTimeouts(device, timeouts)) {
         usable_ = false;
         return false;
     }
@@ -44,7 +46,7 @@ bool Win32FirstByteWait::Wait(HANDLE device, const COMMTIMEOUTS& timeouts, DWORD
     overlap_.hEvent = event_;
     DWORD count = 0;
     if (comm_.ReadFile(device, &byte_, 1, &count, &overlap_)) {
-        // Done at once: a byte that was there, or no wait at all.
+        // Done at once: a byte that was there, or a device that does not wait.
         held_ = count == 1;
         NoteAttempt(held_);
         return held_;
@@ -53,10 +55,11 @@ bool Win32FirstByteWait::Wait(HANDLE device, const COMMTIMEOUTS& timeouts, DWORD
         NoteAttempt(false);
         return false;
     }
-    const bool endedInTime = comm_.WaitForSingleObject(event_, waitMs + kReadGraceMs) == WAIT_OBJECT_0;
-    if (!endedInTime) comm_.CancelIoEx(device, &overlap_);
+    // The read is pending: the device waits. Whether a byte ended it, its own
+    // time-out did, or the cancel does once the wait is over, it has waited.
+    if (comm_.WaitForSingleObject(event_, waitMs) != WAIT_OBJECT_0) comm_.CancelIoEx(device, &overlap_);
     count = 0;
     held_ = comm_.GetOverlappedResult(device, &overlap_, &count, TRUE) != FALSE && count == 1;
-    NoteAttempt(endedInTime || held_);
+    NoteAttempt(true);
     return true;
 }

@@ -2,9 +2,9 @@
 // Win32FirstByteWait: waiting for received bytes where the device cannot wait
 // for a device event (Wine on a pseudo-terminal fails WaitCommEvent). The
 // device's read time-outs are set once to "return the bytes there, or wait
-// for the first one at most this long", and a one-byte read then ends as soon
-// as a byte arrives, where a plain sleep would hold every echo for up to a
-// timer period. The byte read is held until the port's next read. Only Win32
+// for the first one", and a one-byte read then ends as soon as a byte
+// arrives, or is cancelled when the wait is over, where a plain sleep would
+// hold every echo for up to a timer period. The byte read is held until the port's next read. Only Win32
 // sources include this header.
 
 #include <windows.h>
@@ -21,8 +21,8 @@ public:
     Win32FirstByteWait& operator=(const Win32FirstByteWait&) = delete;
 
     // Waits at most about `waitMs` for a byte. False, at once, where the
-    // device cannot wait this way (the caller then sleeps); a device that
-    // answers without waiting three times in a row is taken as one.
+    // device cannot wait this way (the caller then sleeps); a device whose
+    // read ends without waiting three times in a row is taken as one.
     // `timeouts` are the device's present time-outs, of which only the read
     // ones are changed.
     bool Wait(HANDLE device, const COMMTIMEOUTS& timeouts, DWORD waitMs);
@@ -37,7 +37,7 @@ public:
     void Drop() { held_ = false; }
 
 private:
-    bool SetReadTimeouts(HANDLE device, const COMMTIMEOUTS& timeouts, DWORD waitMs);
+    bool SetReadTimeouts(HANDLE device, const COMMTIMEOUTS& timeouts);
     void NoteAttempt(bool waited);
 
     Win32CommApi& comm_;

@@ -15,7 +15,7 @@
 #include "app/cli/json_events.h"
 #include "app/cli/trace_file.h"
 #include "app/cli/update_report.h"
-#include "comlink/trace_format.h"
+#include "wiretrace/trace_format.h"
 #include "json_schema.h"
 
 namespace {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "comlink/link_errors.h"
+#include "comlink/port_devices.h"
 #include "comlink/qv_com_link.h"
 #include "fake_port.h"
 
@@ -64,14 +65,19 @@ TEST_F(QvComLinkBase, UseCountFollowsTheHolderOfAnIndex) {
         {
             FakePort second(line, 5);
             EXPECT_EQ(second.LastError(), LINK_ERR_IN_USE);
-            EXPECT_EQ(portUseCount[5], 1);
+            EXPECT_EQ(PortUseCount(5), 1);
         }
-        EXPECT_EQ(portUseCount[5], 1);
+        EXPECT_EQ(PortUseCount(5), 1);
     }
-    EXPECT_EQ(portUseCount[5], 0);
+    EXPECT_EQ(PortUseCount(5), 0);
     FakePort again(line, 5);
     EXPECT_EQ(again.LastError(), 0);
-    FakePort outside(line, kPortCount);
+    // The count belongs to the device: another index mapped to it is refused.
+    SetPortDevicePath(40, PortDevicePath(5));
+    FakePort sameDevice(line, 40);
+    EXPECT_EQ(sameDevice.LastError(), LINK_ERR_IN_USE);
+    SetPortDevicePath(40, "");
+    FakePort outside(line, -1);
     EXPECT_EQ(outside.LastError(), LINK_ERR_PORT);
 }
 

@@ -56,21 +56,23 @@ TEST_F(SerialLink, FormatHistoryFromOpenToClose) {
 
 TEST_F(SerialLink, IndexHeldOpenIsRefusedUntilClosed) {
     ASSERT_TRUE(serial.Open(5));
-    EXPECT_EQ(portUseCount[5], 1);
+    EXPECT_EQ(PortUseCount(5), 1);
     Serial second;
     EXPECT_FALSE(second.Open(5));
     EXPECT_FALSE(second.IsOpen());
-    EXPECT_EQ(portUseCount[5], 1);
+    EXPECT_EQ(PortUseCount(5), 1);
     EXPECT_TRUE(serial.IsOpen());
 
     serial.Close();
-    EXPECT_EQ(portUseCount[5], 0);
+    EXPECT_EQ(PortUseCount(5), 0);
     EXPECT_TRUE(second.Open(5));
     EXPECT_FALSE(serial.Open(5));
 }
 
-TEST_F(SerialLink, LastIndexOfTheTableOpens) {
+TEST_F(SerialLink, IndexesPastTheWindowsRangeOpen) {
     EXPECT_TRUE(serial.Open(kPortCount - 1));
+    Serial more;
+    EXPECT_TRUE(more.Open(kPortCount + 28));  // 64 instruments at once
 }
 
 TEST_F(SerialLink, PortErrorAtConstructionFailsOpenWithoutTouchingTheDevice) {
@@ -84,7 +86,7 @@ TEST_F(SerialLink, RefusedFormatFailsOpenAndReleasesThePort) {
     line->refusedBauds.insert(1200);
     EXPECT_FALSE(serial.Open(1));
     EXPECT_FALSE(serial.IsOpen());
-    EXPECT_EQ(portUseCount[1], 0);
+    EXPECT_EQ(PortUseCount(1), 0);
     EXPECT_EQ(line->events.back(), "release 1");
 }
 

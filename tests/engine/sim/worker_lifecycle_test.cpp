@@ -62,7 +62,13 @@ TEST_F(WorkerLifecycleTest, FailedOpenLeavesNothingOpenAndIsReleasedByItsOwner) 
     holder.Close();
     EXPECT_TRUE(PortIsFree());
     EXPECT_EQ(Posted().size(), 0U);
-    EXPECT_FALSE(OpenWorker().OpenLink(0));  // outside 1 to 35
+    EXPECT_FALSE(OpenWorker().OpenLink(0));  // ports count from 1
+}
+
+TEST_F(WorkerLifecycleTest, PortNumbersPastTheWindowsRangeOpen) {
+    // Devices named on the command line take the numbers 1 to N, for any N.
+    DataExchange sixtyFourth(window, TestWindow::kHandle, info);
+    EXPECT_TRUE(sixtyFourth.OpenLink(64));
 }
 
 }  // namespace

@@ -2,12 +2,12 @@
 
 #include <cstdio>
 
-#include "tools/instrument-sim/model/sha256.h"
+#include "platform/sha256.h"
 
 namespace instrument_sim {
 
 std::string ImageRecord::Sha256Hex() const {
-    return instrument_sim::Sha256Hex(bytes.data(), bytes.size());
+    return platform::Sha256Hex(bytes);
 }
 
 const char* EventName(EventKind kind) {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "comlink/trace_format.h"
+#include "wiretrace/trace_format.h"
 
 namespace instrument_sim {
 

@@ -1,4 +1,4 @@
-#include "comlink/trace_format.h"
+#include "wiretrace/trace_format.h"
 
 #include <charconv>
 

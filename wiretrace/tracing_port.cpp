@@ -1,4 +1,4 @@
-#include "comlink/tracing_port.h"
+#include "wiretrace/tracing_port.h"
 
 #include <algorithm>
 #include <cstring>

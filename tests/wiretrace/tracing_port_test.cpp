@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "comlink/trace_format.h"
-#include "comlink/tracing_port.h"
+#include "wiretrace/trace_format.h"
+#include "wiretrace/tracing_port.h"
 
 namespace {
 

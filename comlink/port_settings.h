@@ -1,10 +1,10 @@
 #pragma once
-// The POSIX port's settings record: kept in memory, edited field by field and
-// sent to the device as a whole after each change. Field meanings and codes
-// follow the Win32 device settings record, so that both port types report the
-// same values (GetFormat, Dump).
+// The port's settings record, shaped like the system's device control block:
+// kept in memory, edited field by field and sent to the device as a whole
+// after each change. Both port types keep one, so that they report the same
+// values (GetFormat, Dump).
 
-#include <array>
+#include <chrono>
 #include <cstdint>
 
 #include "comlink/qv_com_link.h"
@@ -27,7 +27,7 @@ inline constexpr std::uint8_t kControlDisable = 0;
 inline constexpr std::uint8_t kControlEnable = 1;
 inline constexpr std::uint8_t kControlHandshake = 2;
 
-struct QvPosixSettings {
+struct QvPortSettings {
     std::uint32_t baudRate = 0;
     std::uint8_t byteSize = 0;   // data bits
     std::uint8_t parity = 0;     // kParity*
@@ -49,3 +49,7 @@ struct QvPosixSettings {
     char eofChar = 0;
     char evtChar = 0;
 };
+
+// Line time of one character of `settings`: start bit, data bits, parity
+// bit and stop bits at its rate; zero for a rate of 0.
+std::chrono::nanoseconds CharacterTime(const QvPortSettings& settings);

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "comlink/qv_com_link.h"
-#include "comlink/trace_sink.h"
+#include "wiretrace/trace_sink.h"
 
 class TracingPort final : public QvComLink {
 public:
