@@ -67,6 +67,10 @@ std::size_t TransmitQueue::LeadBytes() const {
     return std::max(kMinLeadBytes, static_cast<std::size_t>(kLeadTimeNs / charTimeNs_));
 }
 
+std::size_t TransmitQueue::GatherBytes() const {
+    return std::max<std::size_t>(2, static_cast<std::size_t>((kNsPerMs + 2 * charTimeNs_ - 1) / (2 * charTimeNs_)));
+}
+
 long TransmitQueue::DeviceReport(std::int64_t now) {
     if (reportStale_ || now - reportedAt_ >= kDeviceReportMaxAgeNs) {
         deviceReport_ = device_.Held();
@@ -118,7 +122,7 @@ std::size_t TransmitQueue::Write(const std::uint8_t* data, std::size_t size) {
 
     std::size_t direct = 0;
     const std::size_t lead = LeadBytes();
-    if (queue_.empty() && share < lead && !LinesHoldTransmission()) {
+    if (queue_.empty() && share < GatherBytes() && !LinesHoldTransmission()) {
         const long taken = device_.Send(data, std::min(accepted, lead - share));
         if (taken < 0) {
             Fail();
@@ -243,6 +247,12 @@ TransmitQueue::PumpPlan TransmitQueue::PumpStep() {
         // Sleep until half the lead has gone through the line.
         const std::int64_t untilRefill = charTimeNs_ * static_cast<std::int64_t>(share - lead / 2);
         return PumpPlan{Next::kLookAgain, nanoseconds(std::min(untilRefill, kLongestPumpSleepNs))};
+    }
+    if (share >= GatherBytes() && queue_.size() < GatherBytes()) {
+        // A few bytes written while the device is busy wait for more to join
+        // them until half of what it holds has gone, so that a caller writing
+        // one byte at a time does not cost one device write a byte.
+        return PumpPlan{Next::kLookAgain, nanoseconds(charTimeNs_ * static_cast<std::int64_t>(share - share / 2))};
     }
     const std::size_t size = std::min(queue_.size(), lead - share);
     const std::vector<std::uint8_t> chunk(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(size));

@@ -4,7 +4,8 @@
 // types keep one.
 //
 // A write takes what fits among the bytes not yet on the wire and returns at
-// once; the pump hands the queued bytes to the device no faster than the line
+// once; on a nearly idle line its bytes go to the device at once. The pump
+// hands the queued bytes to the device in blocks, no faster than the line
 // carries them, plus a short lead, so that neither a deep kernel buffer (a pty
 // takes about 19 KB) nor a shallow one (a UART wakes its writer below 256
 // bytes) changes what the count reports or what a discard drops.
@@ -101,6 +102,17 @@ private:
     long DeviceReport(std::int64_t now);
     std::size_t CountAt(std::int64_t now);
     std::size_t LeadBytes() const;
+    // Below this many bytes held by the device a write still goes to it at
+    // once: half a millisecond of line time, rounded up, and at least two
+    // bytes. A caller that awaits the echo of each byte writes at most once
+    // in two character times, and the device's share counts the bytes handed
+    // within the clock's last millisecond, so it never gets this far and its
+    // bytes go out without delay; bytes written one after another while the
+    // line is busy are gathered and handed over together by the pump. A
+    // device write costs about the same however few bytes it carries; on a
+    // slow machine a USB adapter's takes over half a byte's line time at
+    // 38400 baud, and byte by byte the line went idle.
+    std::size_t GatherBytes() const;
     void NoteHanded(std::size_t count, std::int64_t now);
     bool LinesHoldTransmission();
     void Fail();

@@ -12,7 +12,9 @@
 # Uses the programs in $UPDATER_BUILD/bin (default: build/bin); build first.
 # Debian's kernel package is downloaded once and kept, unpacked to the
 # kernel and the five USB modules, in $UPDATER_DRIVER_CACHE (default
-# ~/.cache/instrument-updater/driver-guest).
+# ~/.cache/instrument-updater/driver-guest). DRIVER_SCENARIOS="method2 ..."
+# runs only the scenarios named; UPDATER_DRIVER_KEEP=1 keeps the consoles and
+# simulator summaries of a passing run too.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bin=$(realpath -m "${UPDATER_BUILD:-$root/build}/bin")
@@ -86,7 +88,7 @@ fetch_kernel
 work=$(mktemp -d)
 failed=0
 # A failed run keeps its consoles, monitor logs and simulator summaries.
-trap '[ "$failed" = 0 ] && rm -rf "$work" || echo "driver tests: logs kept in $work"' EXIT
+trap '[ "$failed" = 0 ] && [ -z "${UPDATER_DRIVER_KEEP:-}" ] && rm -rf "$work" || echo "driver tests: logs kept in $work"' EXIT
 # Two image sets, in the guest under /work with an update.ini each: "large"
 # streams longer than the 8192-byte transmit queue holds, so that the queue's
 # drain covers the 1000 ms hold-back before the last two bytes; "small"

@@ -6,10 +6,11 @@
 #   drive_guest.sh DRIVER BIN KERNEL INITRAMFS FILES WORK
 #
 # DRIVER is uart (the guest's 8250 driver on /dev/ttyS1) or usb (ftdi_sio on
-# /dev/ttyUSB0). The guest's console and QEMU's monitor are pipes in WORK:
-# the guest announces each step with a line beginning "@@" (guest_steps.sh),
-# and this side answers with monitor commands (attaching the simulator's
-# pseudo-terminal, unplugging the adapter) and the next guest command.
+# /dev/ttyUSB0). DRIVER_SCENARIOS, when set, names the scenarios to run. The
+# guest's console and QEMU's monitor are pipes in WORK: the guest announces
+# each step with a line beginning "@@" (guest_steps.sh), and this side answers
+# with monitor commands (attaching the simulator's pseudo-terminal, unplugging
+# the adapter) and the next guest command.
 set -euo pipefail
 driver=$1 bin=$2 kernel=$3 initramfs=$4 files=$5 work=$6
 here=$(cd "$(dirname "$0")" && pwd)
@@ -93,6 +94,7 @@ plugged=0
 for scenario in "${scenarios[@]}"; do
   IFS='|' read -r name drivers sim_options images step action expected <<<"$scenario"
   [[ " $drivers " == *" $driver "* ]] || continue
+  [ -z "${DRIVER_SCENARIOS:-}" ] || [[ " $DRIVER_SCENARIOS " == *" $name "* ]] || continue
   link=$work/$name.link
   # shellcheck disable=SC2086 # sim_options holds several options
   "$bin/instrument-sim" --link "$link" --json --idle-timeout 30 $sim_options \

@@ -1,6 +1,7 @@
 // The transmit queue in virtual time, pumped by the test: pacing at every
-// rate on a UART, a USB adapter and a pty, the count as the line carries the
-// bytes, the room a writer is given, a discard, and a device that vanishes.
+// rate on a UART, a USB adapter and a pty, one-byte writes (echoed ones at
+// once, streamed ones in blocks), the count as the line carries the bytes,
+// the room a writer is given, a discard, and a device that vanishes.
 
 #include <gtest/gtest.h>
 
@@ -141,6 +142,41 @@ TEST_P(Pacing, KeepsTheLineBusyAndTheDeviceShallowAtEveryRate) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, Pacing, ::testing::Values(Driver::kUart, Driver::kUsbAdapter, Driver::kPty));
+
+TEST_F(TransmitQueueTest, AWriterAwaitingEachEchoHasItsBytesSentAtOnce) {
+    for (const std::uint32_t rate : {1200u, 9600u, 38400u, 57600u, 115200u}) {
+        SCOPED_TRACE(rate);
+        Build(Driver::kUart, rate);
+        // As many one-byte exchanges as fit in a millisecond (each takes the
+        // byte's and its echo's line time), then the clock moves on past them.
+        const std::chrono::nanoseconds exchange = 2 * charTime;
+        const auto perTick = static_cast<std::size_t>((1ms + exchange - 1ns) / exchange);
+        const auto pause = static_cast<std::uint32_t>(std::chrono::ceil<std::chrono::milliseconds>(exchange * perTick).count());
+        for (int tick = 0; tick < 50; ++tick) {
+            for (std::size_t i = 0; i < perTick; ++i) {
+                const std::size_t before = line->handed;
+                ASSERT_EQ(Fill(1), 1u);
+                ASSERT_EQ(line->handed, before + 1);
+            }
+            PumpFor(pause);
+        }
+    }
+}
+
+TEST_F(TransmitQueueTest, BytesWrittenOneByOneWhileTheLineIsBusyGoToTheDeviceInBlocks) {
+    for (const std::uint32_t rate : {9600u, 38400u, 115200u}) {
+        SCOPED_TRACE(rate);
+        Build(Driver::kPty, rate);
+        // A writer twice as fast as the line, one byte a call.
+        const auto perMs = 2 * static_cast<std::size_t>(1ms / charTime) + 2;
+        for (int ms = 0; ms < 2000; ++ms) {
+            for (std::size_t i = 0; i < perMs; ++i) Fill(1);
+            PumpFor(1);
+        }
+        EXPECT_LE(line->handOffs * 12, static_cast<int>(line->handed));
+        EXPECT_EQ(line->idleNs, 0);
+    }
+}
 
 TEST_F(TransmitQueueTest, WritesTakeOnlyTheRoomTheLineHasMade) {
     Build(Driver::kUart, 38400);
