@@ -19,6 +19,10 @@ constexpr std::int64_t kDefaultCharTimeNs = 86'806;
 // has gone, so a late wake-up of up to half the lead leaves no gap.
 constexpr std::int64_t kLeadTimeNs = 100 * kNsPerMs;
 constexpr std::size_t kMinLeadBytes = 256;
+// Below half a millisecond of line time held by the device, and never below
+// two bytes, a write still goes to the device at once (GatherBytes).
+constexpr std::int64_t kGatherTimeNs = kNsPerMs / 2;
+constexpr std::size_t kMinGatherBytes = 2;
 // Longest sleep of the pump before it looks at the device again: the line
 // time of the lead, as the pump sleeps for the line time of what it fed.
 constexpr std::int64_t kLongestPumpSleepNs = kLeadTimeNs;
@@ -68,7 +72,7 @@ std::size_t TransmitQueue::LeadBytes() const {
 }
 
 std::size_t TransmitQueue::GatherBytes() const {
-    return std::max<std::size_t>(2, static_cast<std::size_t>((kNsPerMs + 2 * charTimeNs_ - 1) / (2 * charTimeNs_)));
+    return std::max(kMinGatherBytes, static_cast<std::size_t>((kGatherTimeNs + charTimeNs_ - 1) / charTimeNs_));
 }
 
 long TransmitQueue::DeviceReport(std::int64_t now) {
