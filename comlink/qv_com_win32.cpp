@@ -228,7 +228,6 @@ int QvComWin32::MapSystemErrorValue(std::int32_t systemError) {
 void QvComWin32::ReadQueues(std::uint32_t& received, std::uint16_t* holdFlags) {
     DWORD errors = 0;
     COMSTAT stat{};
-    received = 0;
     if (holdFlags != nullptr) *holdFlags = 0;
     if (win32Transmit_) lineErrors |= win32Transmit_->TakeLineErrors();
     const std::uint32_t held = firstByte_ && firstByte_->HasByte() ? 1 : 0;

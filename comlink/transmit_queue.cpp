@@ -1,7 +1,6 @@
 #include "comlink/transmit_queue.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "comlink/pump_thread.h"
 
@@ -259,8 +258,10 @@ TransmitQueue::PumpPlan TransmitQueue::PumpStep() {
         return PumpPlan{Next::kLookAgain, nanoseconds(charTimeNs_ * static_cast<std::int64_t>(share - share / 2))};
     }
     const std::size_t size = std::min(queue_.size(), lead - share);
-    const std::vector<std::uint8_t> chunk(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(size));
-    const long taken = device_.Send(chunk.data(), size);
+    // The queue is not contiguous: the block is copied into a buffer that
+    // keeps its capacity from one hand-off to the next.
+    chunk_.assign(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(size));
+    const long taken = device_.Send(chunk_.data(), size);
     if (taken < 0) {
         Fail();
         return PumpPlan{Next::kAwaitBytes, nanoseconds::zero()};

@@ -31,6 +31,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "comlink/transmit_device.h"
 #include "platform/clock.h"
@@ -125,6 +126,7 @@ private:
     std::condition_variable wake_;   // the pump: bytes queued, settings changed, stop
     std::condition_variable room_;   // a waiting writer: the queue was discarded or failed
     std::deque<std::uint8_t> queue_;
+    std::vector<std::uint8_t> chunk_;  // the block being handed to the device
     std::size_t capacity_;
     std::int64_t charTimeNs_;
     std::int64_t lineFreeAt_ = 0;    // when the bytes handed so far are through the line

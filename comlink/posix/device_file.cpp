@@ -6,6 +6,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include "comlink/qv_com_port.h"
+
 short PollFor(int fd, short events, int waitMs) {
     pollfd entry{fd, events, 0};
     const int ready = ::poll(&entry, 1, waitMs);
@@ -18,10 +20,10 @@ int ModemLineBits(int fd) {
     int lines = 0;
     if (fd < 0 || ::ioctl(fd, TIOCMGET, &lines) != 0) return -1;
     int bits = 0;
-    if ((lines & TIOCM_CTS) != 0) bits |= 0x10;
-    if ((lines & TIOCM_DSR) != 0) bits |= 0x20;
-    if ((lines & TIOCM_RI) != 0) bits |= 0x40;
-    if ((lines & TIOCM_CD) != 0) bits |= 0x80;
+    if ((lines & TIOCM_CTS) != 0) bits |= kModemCts;
+    if ((lines & TIOCM_DSR) != 0) bits |= kModemDsr;
+    if ((lines & TIOCM_RI) != 0) bits |= kModemRi;
+    if ((lines & TIOCM_CD) != 0) bits |= kModemCd;
     return bits;
 }
 

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <iterator>
 
-
 namespace {
 
 constexpr int kSmallestTerminalDataBits = 5;  // the smallest character size a terminal knows

@@ -4,8 +4,8 @@
 // device's read time-outs are set once to "return the bytes there, or wait
 // for the first one", and a one-byte read then ends as soon as a byte
 // arrives, or is cancelled when the wait is over, where a plain sleep would
-// hold every echo for up to a timer period. The byte read is held until the port's next read. Only Win32
-// sources include this header.
+// hold every echo for up to a timer period. The byte read is held until the
+// port's next read. Only Win32 sources include this header.
 
 #include <windows.h>
 
