@@ -26,7 +26,6 @@ constexpr std::uint8_t kSyncProbe = 0x0D;
 constexpr std::uint8_t kSyncReply = 0xAA;
 constexpr int kReplyTimeoutMs = 500;
 constexpr int kSyncAttempts = 100;
-constexpr double kNsPerMs = 1e6;
 using bench::JsonNumber;
 
 // The next byte within `timeoutMs`, or -1.
@@ -84,7 +83,7 @@ int main(int argc, char** argv) {
 
     std::printf("floor_ok=%d\n", echoed ? 1 : 0);
     std::printf("floor_turnarounds=%.0f\n", JsonNumber(json, "turnarounds").value_or(0));
-    std::printf("floor_median_ms=%.6g\n", JsonNumber(json, "turnaround_median_ns").value_or(0) / kNsPerMs);
-    std::printf("floor_p99_ms=%.6g\n", JsonNumber(json, "turnaround_p99_ns").value_or(0) / kNsPerMs);
+    std::printf("floor_median_ms=%.6g\n", JsonNumber(json, "turnaround_median_ns").value_or(0) / bench::kNsPerMs);
+    std::printf("floor_p99_ms=%.6g\n", JsonNumber(json, "turnaround_p99_ns").value_or(0) / bench::kNsPerMs);
     return echoed ? 0 : 1;
 }

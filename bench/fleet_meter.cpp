@@ -26,9 +26,8 @@
 namespace {
 
 using bench::ChildProcess;
+using bench::kNsPerSecond;
 
-constexpr double kNsPerSecond = 1e9;
-constexpr const char* kParentTag = "<ORV72>";
 constexpr auto kSimulatorsGrace = std::chrono::seconds(2);
 
 struct Options {
@@ -101,7 +100,7 @@ int main(int argc, char** argv) {
         const std::string json = sim->ReadAll();
         const bench::ChildUsage simUsed = sim->Wait();
         if (simUsed.exitStatus == 0 && bench::ImagesArrivedExact(json)) ++exact;
-        boundMs = std::max(boundMs, bench::BoundOfUpdate(json, updateBytes, kParentTag, true).boundMs);
+        boundMs = std::max(boundMs, bench::BoundOfUpdate(json, updateBytes, bench::kParentTag, true).boundMs);
     }
 
     const double wallNs = static_cast<double>(endNs - startNs);
@@ -114,7 +113,7 @@ int main(int argc, char** argv) {
     }
     std::printf("wall_s=%.6g\n", wallNs / kNsPerSecond);
     std::printf("bound_s=%.6g\n", boundMs / 1000.0);
-    std::printf("wall_ratio=%.6g\n", boundMs > 0 ? wallNs / 1e6 / boundMs : 0.0);
+    std::printf("wall_ratio=%.6g\n", boundMs > 0 ? wallNs / bench::kNsPerMs / boundMs : 0.0);
     std::printf("user_s=%.6g\n", static_cast<double>(used.userNs) / kNsPerSecond);
     std::printf("system_s=%.6g\n", static_cast<double>(used.systemNs) / kNsPerSecond);
     std::printf("cpu_pct=%.6g\n", cpuPct);

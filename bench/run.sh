@@ -52,14 +52,12 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# run_update NAME KERNEL UPDATE [update-meter options...]: one metered
-# update; its figures land in $work/NAME.
-run_update() {
+# make_images NAME KERNEL UPDATE: a run's images and update.ini in $work/NAME.
+# The sample generator makes the kernel; the update image is random bytes of
+# any size.
+make_images() {
   local name=$1 kernel=$2 update=$3
-  shift 3
   mkdir -p "$work/$name"
-  # The sample generator makes the kernel; the update image is random bytes
-  # of any size.
   "$bin/sample-images" "$work/$name" "$kernel" 2 >/dev/null
   head -c "$update" /dev/urandom >"$work/$name/update.bin"
   cat >"$work/$name/update.ini" <<INI
@@ -70,6 +68,14 @@ parent_tag=<ORV72>
 kernel_file=$work/$name/kernel.bin
 update_file=$work/$name/update.bin
 INI
+}
+
+# run_update NAME KERNEL UPDATE [update-meter options...]: one metered
+# update; its figures land in $work/NAME.
+run_update() {
+  local name=$1
+  make_images "$name" "$2" "$3"
+  shift 3
   $priority "$bin/update-meter" --sim "$bin/instrument-sim" --cli "$bin/updater-cli" --ini "$work/$name/update.ini" \
     --kernel "$work/$name/kernel.bin" --update "$work/$name/update.bin" --link "$work/$name/instrument" \
     "$@" >"$work/$name/figures" || echo "result_failed=1" >>"$work/$name/figures"
@@ -89,10 +95,7 @@ run_update small "$kernel_bytes" "$small_bytes" --no-line-time
 run_update large "$kernel_bytes" "$large_bytes" --no-line-time --stream-seconds "$large_seconds"
 "$bin/window-channel" "$channel_lines" >"$work/channel" 2>/dev/null || echo "channel_failed=1" >>"$work/channel"
 # Many instruments at once: one updater-cli process, one simulator each.
-mkdir -p "$work/fleet"
-"$bin/sample-images" "$work/fleet" "$kernel_bytes" 2 >/dev/null
-head -c "$fleet_bytes" /dev/urandom >"$work/fleet/update.bin"
-sed "s|$work/line/|$work/fleet/|" "$work/line/update.ini" >"$work/fleet/update.ini"
+make_images fleet "$kernel_bytes" "$fleet_bytes"
 $priority "$bin/fleet-meter" --sim "$bin/instrument-sim" --cli "$bin/updater-cli" --ini "$work/fleet/update.ini" \
   --kernel "$work/fleet/kernel.bin" --update "$work/fleet/update.bin" --links "$work/fleet" \
   --instruments "$fleet_instruments" >"$work/fleet/figures" || echo "result_failed=1" >>"$work/fleet/figures"
@@ -149,12 +152,12 @@ row "peak RSS growth, large over small" "$((large_rss - small_rss)) KiB" "<= 256
 row "streaming, $large_bytes B image: handed to the port, which feeds the line at 38400 baud" \
   "$(awk -v b="$(value large handed_Bps)" 'BEGIN { printf "%.0f B/s", b }')" "" ""
 row "$fleet_instruments instruments at once in one process ($fleet_bytes B update each): images byte-exact at the simulators" \
-  "$(value fleet byte_exact) of $fleet_instruments" "all" "$( [ "$(value fleet byte_exact)" = "$fleet_instruments" ] && echo met || echo MISSED)"
+  "$(value fleet byte_exact) of $fleet_instruments" "all" "$(ok "$(value fleet byte_exact)" "$fleet_instruments" ">=")"
 row "&nbsp;&nbsp;wall time against the slowest instrument's bound" \
   "$(printf '%.2f s / %.2f s = %.4f' "$(value fleet wall_s)" "$(value fleet bound_s)" "$(value fleet wall_ratio)")" "" ""
 row "&nbsp;&nbsp;updater CPU per instrument ((user + system) / wall / $fleet_instruments)" \
   "$(printf '(%.2f s + %.2f s) / %.2f s / %s = %.3f %% of a core' "$(value fleet user_s)" "$(value fleet system_s)" \
-    "$(value fleet wall_s)" "$fleet_instruments" "$(value fleet cpu_pct_per_instrument)")" "< 0.5 %" \
+    "$(value fleet wall_s)" "$fleet_instruments" "$(value fleet cpu_pct_per_instrument)")" "<= 0.5 %" \
   "$(ok "$(value fleet cpu_pct_per_instrument)" 0.5 "<=")"
 # The summary rows of the updates that failed: device, status, final text.
 unsuccessful=$(sed -n 's/^unsuccessful=//p' "$work/fleet/figures" | awk '{ $1 = $2 = ""; sub(/^ +/, ""); print }' |

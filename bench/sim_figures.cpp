@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <cstdlib>
 #include <string_view>
 #include <thread>
@@ -15,7 +14,6 @@ namespace {
 
 constexpr int kLinkWaitSteps = 200;
 constexpr auto kLinkWaitStep = std::chrono::milliseconds(25);
-constexpr double kNsPerMs = 1e6;
 constexpr double kBitsPerByte = 10;
 constexpr unsigned kDialogueBaud = 9600;
 

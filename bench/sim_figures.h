@@ -34,5 +34,9 @@ UpdateBound BoundOfUpdate(const std::string& simJson, double updateBytes, const 
 
 double ByteTimeMs(unsigned baud);
 inline constexpr unsigned kBootBaud = 38400;
+inline constexpr double kNsPerMs = 1e6;
+inline constexpr double kNsPerSecond = 1e9;
+// The parent tag of the benchmark's update.ini (bench/run.sh writes it).
+inline constexpr const char* kParentTag = "<ORV72>";
 
 }  // namespace bench

@@ -37,11 +37,10 @@ using bench::ChildProcess;
 using bench::FileSize;
 using bench::JsonNumber;
 using bench::kBootBaud;
+using bench::kNsPerSecond;
 using bench::SteadyNowNs;
 using bench::WaitForLink;
 
-constexpr double kNsPerSecond = 1e9;
-constexpr double kNsPerMs = 1e6;
 
 // Phases of the update, each ended by the status line that starts the next.
 struct Phase {
@@ -59,7 +58,7 @@ constexpr Phase kPhases[] = {
 
 struct Options {
     std::string sim, cli, ini, kernel, update, link, wrapper, device;
-    std::string parentTag = "<ORV72>";
+    std::string parentTag = bench::kParentTag;
     bool lineTime = true;
     double streamSeconds = 0;  // 0: the whole update
 };
@@ -250,14 +249,12 @@ int main(int argc, char** argv) {
     // line does not fill, and the simulator's own lateness on the echoes.
     const double updateBytes = static_cast<double>(FileSize(o.update));
     const bench::UpdateBound bound = bench::BoundOfUpdate(simJson, updateBytes, o.parentTag, o.lineTime);
-    const double boundMs = bound.boundMs;
-    const double holdBackExtraMs = bound.holdBackExtraMs;
     Print("line_ms", bound.lineMs);
     Print("sim_share_ms", bound.simShareMs);
-    Print("bound_s", boundMs / 1000.0);
-    Print("wall_ratio", boundMs > 0 ? wallS * 1000.0 / boundMs : 0.0);
+    Print("bound_s", bound.boundMs / 1000.0);
+    Print("wall_ratio", bound.boundMs > 0 ? wallS * 1000.0 / bound.boundMs : 0.0);
 
-    const double toMs = 1.0 / kNsPerMs;
+    const double toMs = 1.0 / bench::kNsPerMs;
     Print("turnarounds", JsonNumber(simJson, "turnarounds").value_or(0));
     Print("turn_median_ms", JsonNumber(simJson, "turnaround_median_ns").value_or(0) * toMs);
     Print("turn_p99_ms", JsonNumber(simJson, "turnaround_p99_ns").value_or(0) * toMs);
@@ -267,7 +264,7 @@ int main(int argc, char** argv) {
     // simulator sent them; less the part of the hold-back the line does not
     // fill.
     if (const std::optional<double> streamMs = JsonNumber(simJson, "stream_ms")) {
-        const double busyMs = std::max(*streamMs - holdBackExtraMs, 1.0);
+        const double busyMs = std::max(*streamMs - bound.holdBackExtraMs, 1.0);
         Print("stream_s", *streamMs / 1000.0);
         Print("stream_Bps", updateBytes * 1000.0 / busyMs);
         Print("stream_pct", 100.0 * updateBytes * ByteTimeMs(kBootBaud) / busyMs);
