@@ -56,7 +56,9 @@ public:
     ~DataExchange() override = default;
 
     // Window's thread, before the start. Opens COM port `portNumber` (1 is
-    // the first; past 35 for the devices named on a command line) at 9600 baud. True when ready; on false the link is closed.
+    // the first; the window's 1 to 35, or 1 to N for the devices named on a
+    // command line) at 9600 baud. True when ready; on false the link is
+    // closed.
     bool OpenLink(int portNumber);
     // After OpenLink gave false: why the port could not open its device,
     // when that was the cause.

@@ -87,7 +87,8 @@ build_initramfs() {
 fetch_kernel
 work=$(mktemp -d)
 failed=0
-# A failed run keeps its consoles, monitor logs and simulator summaries.
+# A failed run, or any with UPDATER_DRIVER_KEEP set, keeps its consoles,
+# monitor logs and simulator summaries.
 trap '[ "$failed" = 0 ] && [ -z "${UPDATER_DRIVER_KEEP:-}" ] && rm -rf "$work" || echo "driver tests: logs kept in $work"' EXIT
 # Two image sets, in the guest under /work with an update.ini each: "large"
 # streams longer than the 8192-byte transmit queue holds, so that the queue's
