@@ -3,7 +3,7 @@
 # folder says which systems it is for; the name wins over the folder:
 #   *_win32.cpp, or in a win32/ folder:  Windows only
 #   *_posix.cpp, or in a posix/ folder:  every system but Windows
-#   *_linux.cpp, or in a linux/ folder:  Linux only; there it takes the place
+#   *_linux.cpp:                         Linux only; there it takes the place
 #                                        of the *_posix.cpp of the same stem
 # Any other file is built everywhere.
 function(updater_platform_sources out)
@@ -21,13 +21,13 @@ function(updater_platform_sources out)
     set(kind any)
     if(name MATCHES "_(win32|posix|linux)$")
       set(kind ${CMAKE_MATCH_1})
-    elseif(file MATCHES "(^|/)(win32|posix|linux)/[^/]*$")
+    elseif(file MATCHES "(^|/)(win32|posix)/[^/]*$")
       set(kind ${CMAKE_MATCH_2})
     endif()
     if(kind STREQUAL "any" OR kind STREQUAL system OR (kind STREQUAL "posix" AND system STREQUAL "linux"))
       list(APPEND kept ${file})
     endif()
-    if(kind STREQUAL "linux" AND system STREQUAL "linux" AND name MATCHES "_linux$")
+    if(kind STREQUAL "linux" AND system STREQUAL "linux")
       string(REGEX REPLACE "_linux\\.cpp$" "_posix.cpp" twin ${file})
       list(APPEND replaced ${twin})
     endif()

@@ -13,10 +13,6 @@
 #include "comlink/device_open_failure.h"
 #include "comlink/link_errors.h"
 
-// The port numbers the window and the command line accept: COM1 to COM35.
-// The library itself holds any number of ports.
-inline constexpr int kPortCount = 35;
-
 // Process-wide use count per device, keyed by the device a port index opens
 // (PortDevicePath): a port's Open refuses a device whose count is not 0
 // (LINK_ERR_IN_USE), so that two indexes mapped to one device are refused

@@ -9,11 +9,14 @@ namespace platform {
 // count itself advances in steps of about 16 ms, so a 50 ms wait measured on
 // it would last up to 66 ms.
 std::uint32_t SteadyClock::NowMs() {
-    LARGE_INTEGER frequency;
+    // The counter's frequency is fixed at boot: it is asked once.
+    static const long long perSecond = [] {
+        LARGE_INTEGER frequency;
+        QueryPerformanceFrequency(&frequency);
+        return frequency.QuadPart;
+    }();
     LARGE_INTEGER counter;
-    QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&counter);
-    const long long perSecond = frequency.QuadPart;
     const long long ticks = counter.QuadPart;
     return static_cast<std::uint32_t>((ticks / perSecond) * 1000 + (ticks % perSecond) * 1000 / perSecond);
 }

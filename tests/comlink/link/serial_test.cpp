@@ -70,9 +70,10 @@ TEST_F(SerialLink, IndexHeldOpenIsRefusedUntilClosed) {
 }
 
 TEST_F(SerialLink, IndexesPastTheWindowsRangeOpen) {
-    EXPECT_TRUE(serial.Open(kPortCount - 1));
+    constexpr int kWindowPorts = 35;  // COM1 to COM35
+    EXPECT_TRUE(serial.Open(kWindowPorts - 1));
     Serial more;
-    EXPECT_TRUE(more.Open(kPortCount + 28));  // 64 instruments at once
+    EXPECT_TRUE(more.Open(kWindowPorts + 28));  // 64 instruments at once
 }
 
 TEST_F(SerialLink, PortErrorAtConstructionFailsOpenWithoutTouchingTheDevice) {
